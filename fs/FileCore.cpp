@@ -1,0 +1,261 @@
+// File core: handles over disk files and archive entries, the open with its
+// disk-first lookup, the archive table, NameHash and the fatal-error path.
+// The rules are stated in FileCore.h.
+#include "FileCore.h"
+
+#include <cstdarg>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "Platform.h"
+#include "TextFormat.h"
+
+ArchiveTable Archives;
+
+namespace {
+
+// Stream buffer of every handle the file core opens: large enough that the
+// converter's one-byte writes cost no system call of their own.
+constexpr std::size_t STREAM_BUFFER_SIZE = 1 << 16;
+
+// Reflected CRC-32 table, polynomial 0xEDB88320.
+struct CrcTable {
+    std::uint32_t t[256];
+    constexpr CrcTable() : t() {
+        for (std::uint32_t i = 0; i < 256; ++i) {
+            std::uint32_t c = i;
+            for (int k = 0; k < 8; ++k) c = (c & 1) ? (c >> 1) ^ 0xEDB88320u : c >> 1;
+            t[i] = c;
+        }
+    }
+};
+constexpr CrcTable CRC{};
+
+unsigned char FoldAZ(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + 0x20 : c; }
+
+// The stored name (cut at its 128-byte field when it has no terminator there)
+// against the lookup name, with A to Z folded.
+bool ArchiveNameEquals(const char* stored, const char* wanted, std::size_t wantedLength) {
+    if (wantedLength >= sizeof(ArchiveEntry::name)) {
+        // Only an unterminated 128-byte name can be this long.
+        if (wantedLength != sizeof(ArchiveEntry::name) ||
+            std::memchr(stored, 0, sizeof(ArchiveEntry::name)) != nullptr)
+            return false;
+    }
+    for (std::size_t i = 0; i < wantedLength; ++i)
+        if (FoldAZ(static_cast<unsigned char>(stored[i])) != FoldAZ(static_cast<unsigned char>(wanted[i])))
+            return false;
+    return wantedLength == sizeof(ArchiveEntry::name) || stored[wantedLength] == '\0';
+}
+
+std::FILE* OpenBuffered(const char* path, const char* mode) {
+    std::FILE* f = OpenHostFile(path, mode);
+    if (f != nullptr) std::setvbuf(f, nullptr, _IOFBF, STREAM_BUFFER_SIZE);
+    return f;
+}
+
+// Wraps an open stream in a DiskFile; without memory the stream is closed
+// again so that nothing stays open unowned, and the open counts as failed.
+FileHandle* NewDiskFile(std::FILE* f) {
+    FileHandle* h = new (std::nothrow) DiskFile(f);
+    if (h == nullptr) std::fclose(f);
+    return h;
+}
+
+[[noreturn]] void FatalWithName(const char* logFormat, const char* fatalFormat, const char* name) {
+    DebugLog(logFormat, name);
+    FatalError(FormatText(fatalFormat, name).c_str());
+}
+
+}  // namespace
+
+void DebugLog(const char* /*format*/, ...) {
+    // The debug sink: both programs discard every diagnostic line.
+}
+
+void FatalError(const char* message) {
+    DebugLog("FATALERROR: %s\n", message);
+    std::exit(-1);
+}
+
+void ToForwardSlashes(char* text) {
+    for (; *text != '\0'; ++text)
+        if (*text == '\\') *text = '/';
+}
+
+void ToBackSlashes(char* text) {
+    for (; *text != '\0'; ++text)
+        if (*text == '/') *text = '\\';
+}
+
+std::uint32_t NameHashBounded(const char* text, std::size_t maxLength) {
+    std::uint32_t h = 0;
+    for (std::size_t i = 0; i < maxLength && text[i] != '\0'; ++i) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c >= 'a' && c <= 'z') c -= 0x20;
+        h = (h >> 8) ^ CRC.t[(h ^ c) & 0xFF];
+    }
+    return h;
+}
+
+std::uint32_t NameHash(const char* text) { return NameHashBounded(text, SIZE_MAX); }
+
+// --- Handles ----------------------------------------------------------------
+
+void FileHandle::PutString(const char* text) {
+    IsOpen();
+    std::size_t n = std::strlen(text);
+    if (n != 0) HostWriteItem(text, n, stream);
+}
+
+DiskFile::~DiskFile() {
+    if (stream != nullptr) std::fclose(stream);
+}
+
+void DiskFile::Close() {
+    IsOpen();
+    std::fclose(stream);
+    stream = nullptr;
+}
+
+std::int32_t DiskFile::GetSize() {
+    IsOpen();
+    if (cachedSize == -1) {
+        long here = std::ftell(stream);
+        std::fseek(stream, 0, SEEK_END);
+        cachedSize = static_cast<std::int32_t>(std::ftell(stream));
+        std::fseek(stream, here, SEEK_SET);
+    }
+    return cachedSize;
+}
+
+std::int32_t DiskFile::Tell() {
+    IsOpen();
+    return static_cast<std::int32_t>(std::ftell(stream));
+}
+
+void DiskFile::Seek(std::int32_t position) {
+    IsOpen();
+    std::fseek(stream, position, SEEK_SET);
+}
+
+bool DiskFile::IsEof() {
+    IsOpen();
+    return std::feof(stream) != 0;
+}
+
+void PackedFile::Close() { stream = nullptr; }
+
+std::int32_t PackedFile::GetSize() {
+    IsOpen();
+    return static_cast<std::int32_t>(size);
+}
+
+std::int32_t PackedFile::Tell() {
+    IsOpen();
+    return static_cast<std::int32_t>(std::ftell(stream) - static_cast<long>(offset));
+}
+
+void PackedFile::Seek(std::int32_t position) {
+    IsOpen();
+    std::fseek(stream, static_cast<long>(offset + static_cast<std::uint32_t>(position)), SEEK_SET);
+}
+
+bool PackedFile::IsEof() {
+    IsOpen();
+    std::uint32_t pos = static_cast<std::uint32_t>(std::ftell(stream));
+    return pos >= offset + size;
+}
+
+// --- Opening ------------------------------------------------------------------
+
+FileHandle* OpenFileEx(const char* name, int mode, bool report) {
+    if (name == nullptr || name[0] == '\0') {
+        if (!report) return nullptr;
+        DebugLog("---\tFILE_SYSTEM: NO FILENAME\n");
+        FatalError("FILE_SYSTEM: NO FILENAME");
+    }
+
+    // A name that does not fit the working path is refused: a write-open
+    // fails as any write-open may, a read-open as a file found nowhere.
+    std::size_t length = std::strlen(name);
+    bool tooLong = length >= FS_NAME_SIZE;
+    char path[FS_NAME_SIZE];
+    if (!tooLong) {
+        std::memcpy(path, name, length + 1);
+        ToBackSlashes(path);
+    }
+
+    if (mode & FS_WRITE) {
+        std::FILE* f = tooLong ? nullptr : OpenBuffered(path, "wb");
+        if (f != nullptr) {
+            if (FileHandle* h = NewDiskFile(f)) return h;
+        }
+        if (report) DebugLog("---\tFILE_SYSTEM: CANT OPEN FOR WRITE THIS: %s\n", tooLong ? name : path);
+        return nullptr;
+    }
+
+    if (mode & FS_READ) {
+        if (!tooLong) {
+            if (std::FILE* f = OpenBuffered(path, "rb")) {
+                if (FileHandle* h = NewDiskFile(f)) return h;
+                if (report) FatalError("FILE_SYSTEM: OUT OF MEMORY");
+                return nullptr;
+            }
+            ToForwardSlashes(path);
+            std::uint32_t h = NameHash(path);
+            for (int s = 0; s < Archives.count; ++s) {
+                ArchiveSlot& slot = Archives.slots[s];
+                if (!slot.isOpen) continue;
+                for (std::int32_t i = 0; i < slot.entryCount; ++i) {
+                    if (slot.nameHashes[i] != h) continue;
+                    const ArchiveEntry& e = slot.entries[i];
+                    if (!ArchiveNameEquals(e.name, path, length)) continue;
+                    std::fseek(slot.stream, static_cast<long>(e.offset), SEEK_SET);
+                    FileHandle* packed = new (std::nothrow) PackedFile(slot.stream, e.offset, e.size);
+                    if (packed == nullptr && report) FatalError("FILE_SYSTEM: OUT OF MEMORY");
+                    return packed;
+                }
+            }
+        }
+        if (!report) return nullptr;
+        FatalWithName("---\tFILE_SYSTEM ERROR:\tFile not found: %s!\n", "File not found: %s", name);
+    }
+
+    if (!report) return nullptr;
+    FatalWithName("---\tFILE_SYSTEM: WRONG OPEN_FILE FLAG (%s)\n", "FILE_SYSTEM: WRONG OPEN_FILE FLAG (%s)",
+                  name);
+}
+
+void CloseFile(FileHandle* handle) {
+    if (handle == nullptr) return;
+    handle->Close();
+    delete handle;
+}
+
+// --- The archive table --------------------------------------------------------
+
+void ArchiveSlot::ReleaseTables() {
+    delete[] entries;
+    delete[] nameHashes;
+    entries = nullptr;
+    nameHashes = nullptr;
+    entryCount = 0;
+}
+
+void ResetArchives() {
+    for (ArchiveSlot& slot : Archives.slots) slot.isOpen = false;
+    Archives.count = 0;
+}
+
+void CloseArchives() {
+    for (int s = 0; s < Archives.count; ++s) {
+        ArchiveSlot& slot = Archives.slots[s];
+        if (slot.stream != nullptr) std::fclose(slot.stream);
+        slot.stream = nullptr;
+        slot.isOpen = false;
+    }
+    Archives.count = 0;
+}

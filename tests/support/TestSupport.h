@@ -1,0 +1,54 @@
+// Helpers shared by the test suites: scratch folders, whole-file reads and
+// writes, and running a built program in a folder of the test's choosing.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "ExitCodes.h"
+
+namespace testsupport {
+
+using Bytes = std::string;  // file contents, byte for byte
+
+// A fresh empty folder, removed with everything in it when the object goes.
+class ScratchDir {
+public:
+    ScratchDir();
+    ~ScratchDir();
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+private:
+    std::filesystem::path path_;
+};
+
+void WriteBytes(const std::filesystem::path& file, const Bytes& data);
+Bytes ReadBytes(const std::filesystem::path& file);  // empty when missing
+bool FileExists(const std::filesystem::path& file);
+
+// Runs a set of statements with the working folder changed, restoring it.
+class WorkingDir {
+public:
+    explicit WorkingDir(const std::filesystem::path& dir);
+    ~WorkingDir();
+
+private:
+    std::filesystem::path saved_;
+};
+
+struct RunResult {
+    int exitCode = 0;     // as the platform reports it (see ExitCodes.h)
+    std::string output;   // standard output, byte for byte
+};
+
+// Runs program in workDir with extra environment variables set, and collects
+// its standard output. Standard input is empty.
+RunResult RunProgram(const std::string& program, const std::filesystem::path& workDir,
+                     const std::vector<std::pair<std::string, std::string>>& env = {});
+
+}  // namespace testsupport
