@@ -223,7 +223,7 @@ TEST_F(HostHelpers, WriteRegistryString) {
                 continue;
             }
             EXPECT_TRUE(s.present);
-            EXPECT_EQ(s.type, REG_SZ);
+            EXPECT_EQ(s.type, static_cast<DWORD>(REG_SZ));
             EXPECT_EQ(s.data.size(), std::strlen(e.text) + 1) << "the stored size counts the zero";
             EXPECT_EQ(s.data, std::string(e.text) + '\0');
         }

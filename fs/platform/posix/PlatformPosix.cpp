@@ -25,10 +25,11 @@
 //    A key exists when it, or a key below it, is listed. A key listed twice
 //    counts as one; where a value is listed twice the later line wins, as an
 //    import would leave it. HKEY_LOCAL_MACHINE is the only root.
-//  - Only string values are read and written. Other lines that a .reg file
-//    may hold (dword: and hex: values with their continuation lines, "@=",
-//    comments starting with ";", other roots) are kept as written and read as
-//    values of an unsupported type.
+//  - Only string values are read and written; "@" names a key's default
+//    value. Other lines that a .reg file may hold (dword: and hex: values with
+//    their continuation lines, comments starting with ";", keys of other
+//    roots) are kept as written; a value that is not a string reads as one of
+//    an unsupported type, and a string written under its name replaces it.
 //  - A missing or empty file is an empty registry. A file that cannot be read
 //    or parsed is never written: reads find no key, writes fail.
 //  - A write rereads the file, changes only the line of its key or value (a
