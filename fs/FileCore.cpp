@@ -50,17 +50,32 @@ bool ArchiveNameEquals(const char* stored, const char* wanted, std::size_t wante
     return wantedLength == sizeof(ArchiveEntry::name) || stored[wantedLength] == '\0';
 }
 
-std::FILE* OpenBuffered(const char* path, const char* mode) {
+// Opens a disk stream with a buffer of STREAM_BUFFER_SIZE bytes, handed back
+// in buffer for the DiskFile to own. The buffer is given to setvbuf because
+// some C libraries (glibc among them) ignore the size when asked to allocate
+// one themselves and keep their 4 KiB default. Without memory for it the
+// stream keeps the default buffer and buffer is none.
+std::FILE* OpenBuffered(const char* path, const char* mode, char*& buffer) {
+    buffer = nullptr;
     std::FILE* f = OpenHostFile(path, mode);
-    if (f != nullptr) std::setvbuf(f, nullptr, _IOFBF, STREAM_BUFFER_SIZE);
+    if (f == nullptr) return nullptr;
+    buffer = new (std::nothrow) char[STREAM_BUFFER_SIZE];
+    if (buffer != nullptr && std::setvbuf(f, buffer, _IOFBF, STREAM_BUFFER_SIZE) != 0) {
+        delete[] buffer;
+        buffer = nullptr;
+    }
     return f;
 }
 
-// Wraps an open stream in a DiskFile; without memory the stream is closed
-// again so that nothing stays open unowned, and the open counts as failed.
-FileHandle* NewDiskFile(std::FILE* f) {
-    FileHandle* h = new (std::nothrow) DiskFile(f);
-    if (h == nullptr) std::fclose(f);
+// Wraps an open stream and its buffer in a DiskFile; without memory the stream
+// is closed again so that nothing stays open unowned, and the open counts as
+// failed.
+FileHandle* NewDiskFile(std::FILE* f, char* buffer) {
+    FileHandle* h = new (std::nothrow) DiskFile(f, buffer);
+    if (h == nullptr) {
+        std::fclose(f);
+        delete[] buffer;
+    }
     return h;
 }
 
@@ -124,6 +139,7 @@ bool FileHandle::Flush() {
 
 DiskFile::~DiskFile() {
     if (stream != nullptr) std::fclose(stream);
+    delete[] buffer;  // only once the stream that used it is closed
 }
 
 void DiskFile::Close() {
@@ -201,9 +217,10 @@ FileHandle* OpenFileEx(const char* name, int mode, bool report) {
     }
 
     if (mode & FS_WRITE) {
-        std::FILE* f = tooLong ? nullptr : OpenBuffered(path, "wb");
+        char* buffer = nullptr;
+        std::FILE* f = tooLong ? nullptr : OpenBuffered(path, "wb", buffer);
         if (f != nullptr) {
-            if (FileHandle* h = NewDiskFile(f)) return h;
+            if (FileHandle* h = NewDiskFile(f, buffer)) return h;
         }
         if (report) DebugLog("---\tFILE_SYSTEM: CANT OPEN FOR WRITE THIS: %s\n", tooLong ? name : path);
         return nullptr;
@@ -211,8 +228,9 @@ FileHandle* OpenFileEx(const char* name, int mode, bool report) {
 
     if (mode & FS_READ) {
         if (!tooLong) {
-            if (std::FILE* f = OpenBuffered(path, "rb")) {
-                if (FileHandle* h = NewDiskFile(f)) return h;
+            char* buffer = nullptr;
+            if (std::FILE* f = OpenBuffered(path, "rb", buffer)) {
+                if (FileHandle* h = NewDiskFile(f, buffer)) return h;
                 if (report) FatalError("FILE_SYSTEM: OUT OF MEMORY");
                 return nullptr;
             }

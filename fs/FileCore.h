@@ -106,7 +106,11 @@ protected:
 
 class DiskFile final : public FileHandle {
 public:
-    explicit DiskFile(std::FILE* s) : FileHandle(s) {}
+    // streamBuffer: the buffer given to the stream with setvbuf, or none; the
+    // handle owns it and frees it after the stream is closed.
+    explicit DiskFile(std::FILE* s, char* streamBuffer = nullptr) : FileHandle(s), buffer(streamBuffer) {}
+    DiskFile(const DiskFile&) = delete;
+    DiskFile& operator=(const DiskFile&) = delete;
     ~DiskFile() override;
     void Close() override;
     std::int32_t GetSize() override;
@@ -116,6 +120,7 @@ public:
 
 private:
     std::int32_t cachedSize = -1;
+    char* buffer;
 };
 
 class PackedFile final : public FileHandle {
