@@ -104,27 +104,32 @@ void ConvertTexture(const char* baseName) {
     const unsigned char opaque = 255;
     const bool threeByteSplit = depth == 24;
     for (unsigned y = 0; y < height; ++y) {
-        // Cleared first, so a short source leaves zeros, never an earlier row.
-        std::memset(row, 0, rowSize);
-        source->Read(row, rowSize);
+        // What a short source leaves unread is zeros, never an earlier row.
+        std::size_t got = source->Read(row, rowSize);
+        if (got < rowSize) std::memset(row + got, 0, rowSize - got);
         const unsigned char* px = row;
+        // Each pixel's bytes are taken into locals first: a byte stored into a
+        // stream's buffer could alias the row, so written straight from it the
+        // row would be read again after every byte.
         if (threeByteSplit) {
             for (unsigned x = 0; x < width; ++x, px += 3) {
-                colour->Write(px + 0, 1);
-                colour->Write(px + 1, 1);
-                colour->Write(px + 2, 1);
+                const unsigned char b = px[0], g = px[1], r = px[2];
+                colour->Write(&b, 1);
+                colour->Write(&g, 1);
+                colour->Write(&r, 1);
                 opacity->Write(&opaque, 1);
                 opacity->Write(&opaque, 1);
                 opacity->Write(&opaque, 1);
             }
         } else {
             for (unsigned x = 0; x < width; ++x, px += 4) {
-                colour->Write(px + 0, 1);
-                colour->Write(px + 1, 1);
-                colour->Write(px + 2, 1);
-                opacity->Write(px + 3, 1);
-                opacity->Write(px + 3, 1);
-                opacity->Write(px + 3, 1);
+                const unsigned char b = px[0], g = px[1], r = px[2], a = px[3];
+                colour->Write(&b, 1);
+                colour->Write(&g, 1);
+                colour->Write(&r, 1);
+                opacity->Write(&a, 1);
+                opacity->Write(&a, 1);
+                opacity->Write(&a, 1);
             }
         }
     }
