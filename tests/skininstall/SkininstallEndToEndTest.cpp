@@ -607,6 +607,28 @@ TEST_F(Installer, MissingSkinFileRestoresTheConfiguration) {
     }
 }
 
+// A directory that cannot be made (a file stands in its place) shows up as
+// failed copies into it.
+TEST_F(Installer, TargetDirectoryThatCannotBeMadeFailsItsCopies) {
+    WriteSkin("Big Truck", "Red Line", "red line");
+    fs::create_directories(game / "Car" / "Big_Truck");
+    WriteBytes(game / "Car" / "Big_Truck" / "Multi", "not a folder");
+    const Bytes cfg = JoinSections({Section(0, CarKeys("Big Truck", "Blue", "blue"))});
+    WriteVehicleCfg(cfg);
+
+    RunResult r = Run();
+    std::string copies = "\nInstall Files:\n";
+    for (const auto& row : kCopies)
+        copies += std::string(row.single ? "--> single \\ " : "--> multi  \\ ") + row.name + "\t\t" +
+                  (row.single ? "[OK]\n" : "[ERROR]\n");
+    EXPECT_EQ(r.output, Head(r.output, "Big Truck", "Red Line") + kUpdated + copies + kCopyFailedTail);
+    ExpectOrderlyEnd(r);
+    EXPECT_EQ(VehicleCfg(), cfg);
+    EXPECT_EQ(ReadBytes(game / "Car" / "Big_Truck" / "Multi"), "not a folder");
+    for (const char* f : kSkinFiles)
+        EXPECT_TRUE(ReadBytes(game / "Car" / "Big_Truck" / "Single" / "txt" / "red_line" / f) == skinData[f]) << f;
+}
+
 // ---------------------------------------------------------------------------
 // Archives: a file not on disk is looked for in Language.cod, then Game.cod.
 
