@@ -1,3 +1,5 @@
+// Writes FFF archive bytes: header, records, table tail, entry data, trailer;
+// the rules are stated in ArchiveBuilder.h.
 #include "ArchiveBuilder.h"
 
 #include <fstream>
