@@ -110,6 +110,11 @@ void FileHandle::PutString(const char* text) {
     if (n != 0) HostWriteItem(text, n, stream);
 }
 
+bool FileHandle::Flush() {
+    IsOpen();
+    return std::fflush(stream) == 0 && std::ferror(stream) == 0;
+}
+
 DiskFile::~DiskFile() {
     if (stream != nullptr) std::fclose(stream);
 }

@@ -89,6 +89,12 @@ public:
         PutChar('\n');
     }
 
+    // Hands what is buffered to the host and tells whether everything written
+    // through this handle so far got there: false once any write failed (a
+    // full disk, say), since a stream's error flag stays set. For handles
+    // opened for writing.
+    bool Flush();
+
 protected:
     explicit FileHandle(std::FILE* s) : stream(s) {}
     std::FILE* stream;

@@ -25,17 +25,26 @@ unsigned Le16(const unsigned char* p) { return p[0] | (p[1] << 8); }
     std::exit(-1);
 }
 
-// Opens an output and writes its header and ID field; a file that cannot be
-// created ends the run with an error line, after closing what is open.
+// Ends a texture that failed after its source was opened: the error line
+// ("can't create 't9.tga'!"), then every handle of the conversion that is
+// open is closed and the run ends with exit code -1.
+[[noreturn]] void FailOutputs(const char* what, const char* name, FileHandle* source,
+                              FileHandle* colour, FileHandle* opacity) {
+    std::printf("[ERROR]\n***\tERROR: %s '%s'!\n", what, name);
+    CloseFile(colour);
+    CloseFile(opacity);
+    CloseFile(source);
+    EndRun();
+}
+
+// Opens an output and writes its header and ID field. A file that cannot be
+// created ends the run like any failed texture: an error line, the open
+// handles closed, exit code -1; nothing is written through a missing handle.
 FileHandle* OpenOutput(const char* name, const unsigned char* header, const unsigned char* id,
                        unsigned idLength, FileHandle* source, FileHandle* other) {
     FileHandle* out = OpenFile(name, FS_WRITE);
-    if (out == nullptr) {
-        std::printf("[ERROR]\n***\tERROR: can't create '%s'!\n", name);
-        CloseFile(other);
-        CloseFile(source);
-        EndRun();
-    }
+    if (out == nullptr)
+        FailOutputs("can't create", name, source, other, nullptr);
     out->Write(header, TGA_HEADER_SIZE);
     if (idLength != 0) out->Write(id, idLength);
     return out;
@@ -61,8 +70,10 @@ void ConvertTexture(const char* baseName) {
     if (idLength != 0) source->Read(id, idLength);
 
     unsigned depth = header[PIXEL_DEPTH];
-    // Only type 2 is split. A depth other than 24 below 32 has no 4-byte
-    // pixels to split, so it is refused like an unsupported type.
+    // Only type 2 is split. Every other type is refused, the ones TGA does
+    // not define included: passing them over with "[OK]" would claim outputs
+    // that were never written. A depth other than 24 below 32 has no 4-byte
+    // pixels to split, so it is refused the same way.
     if (header[IMAGE_TYPE] != TYPE_TRUE_COLOUR || (depth != 24 && depth < 32)) {
         CloseFile(source);
         std::printf("[ERROR]\n***\tERROR: UNSUPPORTED FORMAT in '%s'!\n", name);
@@ -83,15 +94,21 @@ void ConvertTexture(const char* baseName) {
     unsigned bytesPerPixel = depth / 8;
     std::size_t rowSize = static_cast<std::size_t>(width) * bytesPerPixel;
     unsigned char* row = new (std::nothrow) unsigned char[rowSize == 0 ? 1 : rowSize];
-    if (row == nullptr) FatalError("TEXSPLIT: OUT OF MEMORY");
+    if (row == nullptr) {
+        // At most 65535 pixels of 31 bytes, so hardly ever; still told, not
+        // silent.
+        std::snprintf(name, sizeof name, "%s.tex.big.tga", baseName);
+        FailOutputs("not enough memory for", name, source, colour, opacity);
+    }
 
     const unsigned char opaque = 255;
+    const bool threeByteSplit = depth == 24;
     for (unsigned y = 0; y < height; ++y) {
         // Cleared first, so a short source leaves zeros, never an earlier row.
         std::memset(row, 0, rowSize);
         source->Read(row, rowSize);
         const unsigned char* px = row;
-        if (depth == 24) {
+        if (threeByteSplit) {
             for (unsigned x = 0; x < width; ++x, px += 3) {
                 colour->Write(px + 0, 1);
                 colour->Write(px + 1, 1);
@@ -113,6 +130,18 @@ void ConvertTexture(const char* baseName) {
     }
     delete[] row;
 
+    // A write that fell short (a full disk, say) leaves the stream's error
+    // flag set, so one check per output at the end covers every byte; the
+    // flush also catches a failure of the bytes still buffered.
+    if (!colour->Flush()) {
+        std::snprintf(name, sizeof name, "%s.tga", baseName);
+        FailOutputs("can't write", name, source, colour, opacity);
+    }
+    if (!opacity->Flush()) {
+        std::snprintf(name, sizeof name, "%s_op.tga", baseName);
+        FailOutputs("can't write", name, source, colour, opacity);
+    }
+
     std::printf("[OK]\n");
     CloseFile(colour);
     CloseFile(opacity);
@@ -122,6 +151,7 @@ void ConvertTexture(const char* baseName) {
 int TexsplitMain() {
     std::printf("---------------------------------------------------------\n");
     std::printf("---     Gravelmax Skin Kit - TGA converter  v1.0      ---\n");
+    // The credit line: our own text, centred in the same 57-character frame.
     std::printf("---          Gravelmax Skin Kit developers            ---\n");
     std::printf("---------------------------------------------------------\n\n");
     ResetArchives();

@@ -13,8 +13,10 @@
 //  - One row is held in memory; every output byte is its own one-byte write
 //    through the file core's buffered streams. A short source still yields
 //    full-size outputs, with zeros where the source ran out.
-//  - A failed texture ends the whole run at once: textures before it stay
-//    converted, those after it are not attempted.
+//  - An output that cannot be created, or whose bytes do not all reach the
+//    disk, is reported with an error line instead of "[OK]".
+//  - A failed texture ends the whole run at once with exit code -1: textures
+//    before it stay converted, those after it are not attempted.
 #pragma once
 
 void ConvertTexture(const char* baseName);
