@@ -6,6 +6,7 @@
 // names. The exact spelling is tried first; only a miss reads the folder. A
 // name that exists in no case keeps the case it was given, so a write creates
 // it as spelled. A path that begins with "\" (or "/") starts at the root.
+// A folder never opens as a file.
 // CreateDirectoryA and DeleteFileA resolve their paths the same way, so a
 // folder made as "Single" is found again as "single".
 //
@@ -130,8 +131,17 @@ std::string ResolveHostPath(const char* path) {
     return out;
 }
 
+// A folder is no file: opening one fails here as it does on Windows, so a
+// read-open of a folder's name goes on to the archives.
 std::FILE* OpenHostFile(const char* path, const char* mode) {
-    return std::fopen(ResolveHostPath(path).c_str(), mode);
+    std::FILE* f = std::fopen(ResolveHostPath(path).c_str(), mode);
+    struct stat st;
+    if (f != nullptr && ::fstat(::fileno(f), &st) == 0 && S_ISDIR(st.st_mode)) {
+        std::fclose(f);
+        errno = EISDIR;
+        return nullptr;
+    }
+    return f;
 }
 
 // --- Folders and file deletion -------------------------------------------------
