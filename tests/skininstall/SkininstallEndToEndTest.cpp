@@ -11,7 +11,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdint>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -20,6 +19,7 @@
 #include <utility>
 #include <vector>
 
+#include "ArchiveBuilder.h"
 #include "TestSupport.h"
 
 using namespace testsupport;
@@ -104,26 +104,12 @@ Bytes SkinFileData(const std::string& name, const std::string& origin = "disk") 
     return b;
 }
 
-// An FFF archive: 24 free header bytes, the entry table's size, the 136-byte
-// records (name, offset, size; little-endian), then the data back to back.
+// An FFF archive holding the entries in this order, their data back to back.
 Bytes BuildArchive(const std::vector<std::pair<std::string, Bytes>>& entries) {
-    auto u32 = [](Bytes& b, std::uint32_t v) {
-        for (int i = 0; i < 4; ++i) b.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-    };
-    Bytes out = "FFF test archive 1.0\0\0\0\0";
-    out.resize(24, '\0');
-    u32(out, static_cast<std::uint32_t>(136 * entries.size()));
-    std::uint32_t offset = static_cast<std::uint32_t>(28 + 136 * entries.size());
-    for (const auto& [name, data] : entries) {
-        Bytes rec = name;
-        rec.resize(128, '\0');
-        u32(rec, offset);
-        u32(rec, static_cast<std::uint32_t>(data.size()));
-        out += rec;
-        offset += static_cast<std::uint32_t>(data.size());
-    }
-    for (const auto& e : entries) out += e.second;
-    return out;
+    ArchiveBuilder builder;
+    builder.SetHeaderBytes("FFF test archive 1.0");
+    for (const auto& [name, data] : entries) builder.Add(name, data);
+    return builder.Build();
 }
 
 // ---------------------------------------------------------------------------
@@ -681,8 +667,8 @@ TEST_F(Installer, FilesComeFromDiskThenLanguageThenGame) {
 // A damaged archive ends the run at registration: exit code -1, nothing
 // printed after the banner, nothing written.
 TEST_F(Installer, DamagedArchiveIsFatal) {
-    Bytes shortTable = BuildArchive({{"a.txt", "x"}, {"b.txt", "y"}});
-    shortTable.resize(28 + 200);
+    // The header promises two records; the file ends 72 bytes short of them.
+    const Bytes shortTable = ArchiveBuilder().Add("a.txt", "x").Add("b.txt", "y").TruncateTo(28 + 200).Build();
     const std::pair<const char*, Bytes> cases[] = {
         {"Language.cod", Bytes(27, 'L')},
         {"Game.cod", shortTable},
