@@ -63,7 +63,8 @@ echo "=== skininstall exit code: $rc"
 echo "=== installed skin files below $game/Car"
 (cd "$game" && find Car -type f -printf '%p  (%s bytes)\n' | sort)
 echo "=== Cfg/Vehicle.cfg against its backup Cfg/Vehicle.old"
-diff -u --strip-trailing-cr "$game/Cfg/Vehicle.old" "$game/Cfg/Vehicle.cfg" || true
+diff -u --strip-trailing-cr --label Cfg/Vehicle.old --label Cfg/Vehicle.cfg \
+  "$game/Cfg/Vehicle.old" "$game/Cfg/Vehicle.cfg" || true
 echo "=== registry after the run"
 cat "$registry"
 
