@@ -39,11 +39,15 @@
 //    Folders of the default location are created when missing.
 //  - A stored string holds no line break; REG_SZ data must end in its one
 //    terminating zero. Anything else is refused (ERROR_INVALID_PARAMETER).
+//
+// Process: a write past a file size limit fails with an error, as it does on
+// Windows, instead of ending the process with SIGXFSZ halfway through a file.
 #include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -55,6 +59,11 @@
 #include "WinApi.h"
 
 namespace {
+
+struct IgnoreFileSizeSignal {
+    IgnoreFileSizeSignal() { std::signal(SIGXFSZ, SIG_IGN); }
+} const ignoreFileSizeSignal;
+
 
 bool EqualFoldAZ(const char* a, const char* b, std::size_t n) {
     for (std::size_t i = 0; i < n; ++i) {
