@@ -99,24 +99,28 @@ cpu_now() {
 }
 
 # Runs one command, output discarded; wall and CPU time into run_wall, run_cpu.
+# Returns the command's exit status.
 timed() {
-  local t0 t1 c0
+  local t0 t1 c0 status=0
   cpu_now; c0=$cpu_us
   t0=${EPOCHREALTIME/./}
-  "$@" >/dev/null
+  "$@" >/dev/null || status=$?
   t1=${EPOCHREALTIME/./}
   cpu_now
   run_wall=$((t1 - t0))
   run_cpu=$((cpu_us - c0))
+  return "$status"
 }
 
 outputs=(t9.tga t9_op.tga t10.tga t10_op.tga t11.tga t11_op.tga)
 
+# ImageMagick's split of the three textures; its messages go to a log. It may
+# refuse large images (its resource policy), which is reported, not fatal.
 im_split() {
   local t
   for t in t9 t10 t11; do
     "$im" "$t.tex.big.tga" \( +clone -alpha extract -type TrueColor -write "${t}_op.tga" +delete \) \
-      -alpha off -type TrueColor "$t.tga"
+      -alpha off -type TrueColor "$t.tga" 2>>"$scratch/imagemagick.log" || return 1
   done
 }
 
@@ -173,6 +177,7 @@ for size in "${sizes[@]}"; do
     cmds=(tex ref blk)
     [ -n "$im" ] && cmds+=(im)
     declare -A wall=() cpu=()
+    im_failed=0
     for ((r = 0; r < n; r++)); do
       for ((i = 0; i < ${#cmds[@]}; i++)); do
         c="${cmds[$(((i + r) % ${#cmds[@]}))]}"
@@ -181,7 +186,15 @@ for size in "${sizes[@]}"; do
           tex) timed "$texsplit" ;;
           ref) timed "$refsplit" ;;
           blk) timed "$refsplit" --blocks ;;
-          im) timed im_split ;;
+          im)
+            [ "$im_failed" -eq 1 ] && continue
+            if ! timed im_split; then
+              im_failed=1
+              wall[im]=""
+              echo "    ImageMagick failed on this set: $(tail -1 "$scratch/imagemagick.log")"
+              continue
+            fi
+            ;;
         esac
         wall[$c]+="$run_wall "
         cpu[$c]+="$run_cpu "
