@@ -75,6 +75,7 @@ void RegisterFFF(const char* path) {
     }
 
     std::size_t recordBytes = static_cast<std::size_t>(count) * sizeof(ArchiveEntry);
+    AdviseLargeBlock(slot.entries, recordBytes);
     // Bytes past the last whole record belong to the table but to no record:
     // they are read (the table must be complete) and dropped.
     unsigned char rest[sizeof(ArchiveEntry)];

@@ -10,8 +10,14 @@
 // case it was given (that is the name a write creates).
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
 
 // Opens a host stream for the path in the given stdio mode ("rb" or "wb").
 // Returns null when the file cannot be opened.
 std::FILE* OpenHostFile(const char* path, const char* mode);
+
+// A hint that the size bytes at data, freshly allocated, are about to be
+// filled whole (an archive's entry table): the host may back them with large
+// pages. Changes nothing that anybody can observe but the time.
+void AdviseLargeBlock(void* data, std::size_t size);

@@ -176,4 +176,29 @@ TEST_F(ArchiveTest, PathOf256CharactersIsSkipped) {
     EXPECT_EQ(Archives.count, 0);
 }
 
+// A table of several megabytes, read in one go into memory that the host may
+// back with large pages: every record lands whole and in order, and every
+// name is found with its own data, whatever its length.
+TEST_F(ArchiveTest, LargeTableIsReadWhole) {
+    const int count = 40000;  // 5.4 MB of records
+    auto name = [](int i) {
+        return "Cars/Car" + std::to_string(i % 997) + "/" + std::string(static_cast<std::size_t>(i % 61), 'x') +
+               "part" + std::to_string(i) + ".dat";
+    };
+    ArchiveBuilder archive;
+    for (int i = 0; i < count; ++i) archive.Add(name(i), std::to_string(i));
+    Register("big.cod", archive);
+    ASSERT_EQ(Archives.count, 1);
+    const ArchiveSlot& s = Archives.slots[0];
+    ASSERT_EQ(s.entryCount, count);
+    std::uint32_t offset = archive.DataOffset(0);  // the data lie back to back in order
+    for (int i = 0; i < count; ++i) {
+        ASSERT_EQ(std::string(s.entries[i].name), name(i)) << i;
+        ASSERT_EQ(s.entries[i].offset, offset) << i;
+        offset += static_cast<std::uint32_t>(std::to_string(i).size());
+        ASSERT_EQ(s.nameHashes[i], NameHash(name(i).c_str())) << i;
+    }
+    for (int i : {0, 1, 12345, count / 2, count - 2, count - 1}) EXPECT_EQ(Found(name(i).c_str()), std::to_string(i));
+}
+
 }  // namespace

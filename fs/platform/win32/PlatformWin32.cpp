@@ -4,3 +4,6 @@
 #include "Platform.h"
 
 std::FILE* OpenHostFile(const char* path, const char* mode) { return std::fopen(path, mode); }
+
+// Windows keeps its own counsel on large pages for ordinary allocations.
+void AdviseLargeBlock(void*, std::size_t) {}
