@@ -156,12 +156,18 @@ TEST_F(InstallerWithFaults, RollbackThatCannotCopyTheBackupBackNamesIt) {
         {"replacement falls short, the live file cannot be opened again", {},
          "w:Vehicle.cfg:1:70000;w:Vehicle.cfg:2:deny", newCfg.substr(0, 70000),
          Limited(first, 70000) + FailedAfter(first, 70000) + second + " denied\n"},
-        // The rollback opens the live file before it reads the backup.
+        // The rollback reads the backup's first 256 KiB before it opens (and
+        // so empties) the live file: a read failing there leaves the live
+        // file as it was; one past there, whatever was copied.
         {"replacement falls short, the backup read falls short", {}, "w:Vehicle.cfg:1:70000;r:Vehicle.old:1:1000",
-         Bytes(), Limited(first, 70000) + FailedAfter(first, 70000) + Limited("r Vehicle.old #1", 1000) +
-                      FailedAfter("r Vehicle.old #1", 1000)},
+         newCfg.substr(0, 70000), Limited(first, 70000) + FailedAfter(first, 70000) +
+                                      Limited("r Vehicle.old #1", 1000) + FailedAfter("r Vehicle.old #1", 1000)},
         {"a skin file missing, the backup cannot be opened", {"t11.tex"}, "r:Vehicle.old:*:deny", newCfg,
          "r Vehicle.old #1 denied\n"},
+        {"a skin file missing, the backup read falls short", {"t11.tex"}, "r:Vehicle.old:1:1000", newCfg,
+         Limited("r Vehicle.old #1", 1000) + FailedAfter("r Vehicle.old #1", 1000)},
+        {"a skin file missing, the backup read falls short past 256 KiB", {"t11.tex"}, "r:Vehicle.old:1:270000",
+         oldCfg.substr(0, 262144), Limited("r Vehicle.old #1", 270000) + FailedAfter("r Vehicle.old #1", 270000)},
         {"a skin file missing, the rollback falls short", {"t11.tex"}, "w:Vehicle.cfg:2:70000",
          oldCfg.substr(0, 70000), Limited(second, 70000) + FailedAfter(second, 70000)},
     };
