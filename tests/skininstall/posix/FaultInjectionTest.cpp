@@ -196,6 +196,24 @@ TEST_F(InstallerWithFaults, RollbackThatCannotCopyTheBackupBackNamesIt) {
     }
 }
 
+// A skin file whose read falls short (a bad sector, say) is a failed copy:
+// no target file is made from part of it, and the configuration is put back.
+TEST_F(InstallerWithFaults, SkinFileReadFallingShortFailsItsCopies) {
+    const std::set<std::string> bad = {"t10.tex"};
+    WriteSkin("Big Truck", "Red Line", "red line");
+    WriteVehicleCfg(oldCfg);
+
+    RunResult r = RunWithFaults("r:t10.tex:*:100");
+    EXPECT_EQ(r.output, Head(r.output, "Big Truck", "Red Line") + kUpdated + CopyLines(bad) + kCopyFailedTail);
+    const std::string single = "r t10.tex #1", multi = "r t10.tex #2";
+    EXPECT_EQ(FaultLog(), Limited(single, 100) + FailedAfter(single, 100) + Limited(multi, 100) +
+                              FailedAfter(multi, 100));
+    ExpectOrderlyEnd(r);
+    EXPECT_TRUE(VehicleCfg() == oldCfg);
+    EXPECT_TRUE(VehicleOld() == oldCfg);
+    ExpectSkinTree("Big_Truck", "red_line", bad);
+}
+
 // "vehicle.tmp" written whole but not readable again: a fatal error of the
 // file layer, after the backup and before the live file is opened. The run
 // ends silently with the fatal exit code; nothing but the backup was written.
