@@ -79,7 +79,9 @@ std::string FailedAfter(const std::string& rule, std::size_t bytes) {
 }
 
 // Faults while the configuration is updated. The live configuration ends as
-// the old content, put back from the backup where the replacement had begun.
+// the old content, put back from the backup where the replacement had begun;
+// the control row, with room enough, shows the injector's stream passing the
+// new configuration through unchanged.
 TEST_F(InstallerWithFaults, FaultsWhileTheLiveConfigurationIsReplaced) {
     ASSERT_GT(oldCfg.size(), 262144u + 2000u);
     const std::size_t full = newCfg.size();
@@ -90,7 +92,7 @@ TEST_F(InstallerWithFaults, FaultsWhileTheLiveConfigurationIsReplaced) {
         std::string lines;  // after the head
         std::string log;
         bool installed = false;    // the control case: nothing fails
-        bool backupWhole = true;
+        bool backupWhole = true;  // false: the read for the backup itself failed
     };
     const std::string refused = kRefusedTail;
     const Case cases[] = {
