@@ -262,11 +262,19 @@ bool UpdateVehicleCfg() {
     return true;
 }
 
+// Opening the live file for writing empties it, so the backup's first block
+// (the whole backup up to 256 KiB) is read before: a backup that cannot be
+// read leaves the live configuration as it stands.
 void RestoreVehicleCfg() {
     char* work = new (std::nothrow) char[WORK_BUFFER_SIZE];
     FileHandle* backup = work ? TryOpenFile(VehicleOldPath, FS_READ) : nullptr;
-    FileHandle* live = backup ? OpenFile(VehicleCfgPath, FS_WRITE) : nullptr;
-    bool restored = live != nullptr && CopyWhole(backup, backup->GetSize(), live, work);
+    std::int32_t size = backup ? backup->GetSize() : -1;
+    std::size_t first = size > 0 ? static_cast<std::size_t>(size) : 0;
+    if (first > WORK_BUFFER_SIZE) first = WORK_BUFFER_SIZE;
+    bool readable = size >= 0 && backup->Read(work, first) == first;
+    FileHandle* live = readable ? OpenFile(VehicleCfgPath, FS_WRITE) : nullptr;
+    bool restored = live != nullptr && live->Write(work, first) == 1 &&
+                    CopyWhole(backup, size - static_cast<std::int32_t>(first), live, work);
     CloseFile(live);
     CloseFile(backup);
     delete[] work;

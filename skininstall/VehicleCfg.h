@@ -16,7 +16,9 @@
 //    backup "Cfg\Vehicle.old" were both written whole; it is rewritten (and
 //    backed up) even when no car matched, which is then reported.
 //  - A replacement that falls short is undone from the backup; when even
-//    that fails, the user is told which file to copy back by hand.
+//    that fails, the user is told which file to copy back by hand. The undo
+//    reads the backup (its first 256 KiB) before it empties the live file, so
+//    an unreadable backup leaves the live file as it stands.
 //  - Files of any size are copied whole, through one 256 KiB work buffer.
 #pragma once
 
