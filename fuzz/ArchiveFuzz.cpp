@@ -67,14 +67,13 @@ bool StaysInScratch(const std::string& name) {
 
 // Reads up to want bytes through h from where it stands.
 std::string ReadUpTo(FileHandle* h, std::size_t want) {
-    std::string got(want, '\0');
-    std::size_t done = 0;
-    while (done < want) {
-        std::size_t n = h->Read(got.data() + done, std::min<std::size_t>(4096, want - done));
+    std::string got;
+    char chunk[4096];
+    while (got.size() < want) {
+        std::size_t n = h->Read(chunk, std::min(sizeof chunk, want - got.size()));
         if (n == 0) break;
-        done += n;
+        got.append(chunk, n);
     }
-    got.resize(done);
     return got;
 }
 

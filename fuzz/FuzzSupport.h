@@ -20,13 +20,13 @@
 //    the rules say the process ends, or another exit code, makes the harness
 //    abort, so libFuzzer records the input.
 //  - So no input forks (a fork of a sanitized process costs about 10 ms), the
-//    fatal paths run at full speed and their coverage counts. Unwinding runs
-//    the destructors that a real exit would skip; anything the fatal path
-//    leaves unowned is then reported by the leak check, where a real exit
-//    would have ended the process with it. A function that calls exit while
-//    it holds objects with destructors cannot be unwound (exit is declared
-//    noexcept), so the unwinder stops the process with std::terminate: that
-//    too shows up as a crash with its stack, never as a pass.
+//    fatal paths run at full speed and their coverage counts.
+//  - Unwinding is not a real exit: it runs some destructors that exit would
+//    skip, and skips those of frames the compiler knows cannot throw (exit is
+//    noexcept). What the fatal path allocates is therefore left out of the
+//    leak check, as the end of the process frees it too; every path that
+//    returns is leak-checked in full. Should a frame refuse to be unwound,
+//    std::terminate aborts: a crash with its stack, never a pass.
 #pragma once
 
 #include <cstddef>
