@@ -116,6 +116,13 @@ std::uint32_t NameHash(const char* text) { return NameHashBounded(text, SIZE_MAX
 
 // --- Handles ----------------------------------------------------------------
 
+bool EqualFoldAZ(const char* a, const char* b) {
+    for (;; ++a, ++b) {
+        if (FoldAZ(static_cast<unsigned char>(*a)) != FoldAZ(static_cast<unsigned char>(*b))) return false;
+        if (*a == '\0') return true;
+    }
+}
+
 void FileHandle::PutString(const char* text) {
     IsOpen();
     std::size_t n = std::strlen(text);

@@ -38,6 +38,10 @@ void DebugLog(const char* format, ...);
 void ToForwardSlashes(char* text);
 void ToBackSlashes(char* text);
 
+// Texts equal when the letters A to Z are taken as a to z; every other byte,
+// 0x80 to 0xFF included, compares unchanged.
+bool EqualFoldAZ(const char* a, const char* b);
+
 std::uint32_t NameHash(const char* text);
 // The same hash over at most maxLength bytes (an archive record's name field).
 std::uint32_t NameHashBounded(const char* text, std::size_t maxLength);
