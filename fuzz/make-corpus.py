@@ -118,7 +118,53 @@ def cfg_seeds():
     write("cfg", "zero-in-value", cfg_input([(b"S", b"k")], b"[S]\r\nk=ab\0cd\r\n"))
 
 
+# --- vehiclecfg: CarName, SkinName, SkinDirName ended by zero bytes, then the
+# live configuration ------------------------------------------------------------
+
+CAR_KEYS = ["Name", "LongName", "Check", "Crash", "Engine", "Transmission", "TransmissionValue", "Color",
+            "DirName", "FrontDifferentials", "RearDifferentials", "FrontDifferValue", "RearDifferValue",
+            "Tires", "TiresValue", "Weight", "Torque", "Power"]
+
+
+def car(index, name, colours, dirs, drop=()):
+    values = {k: "%s-%d" % (k.lower(), index) for k in CAR_KEYS}
+    values.update(Name=name, Color=colours, DirName=dirs)
+    lines = ["[Car%d]" % index] + ["%s=%s" % (k, values[k]) for k in CAR_KEYS if k not in drop]
+    return "\r\n".join(lines) + "\r\n"
+
+
+def vehicle_input(car_name, skin, skin_dir, cars):
+    text = "\r\n".join(cars).encode()
+    return car_name.encode() + b"\0" + skin.encode() + b"\0" + skin_dir.encode() + b"\0" + text
+
+
+def vehiclecfg_seeds():
+    buggy = car(0, "Buggy", "Red,Blue", "red,blue")
+    truck = car(1, "Monster Truck", "Black", "black")
+    write("vehiclecfg", "worked-example", vehicle_input("monster truck", "Gold", "gold flames", [buggy, truck]))
+    eight = ",".join("c%d" % i for i in range(8)), ",".join("d%d" % i for i in range(8))
+    nine = ",".join("c%d" % i for i in range(9)), ",".join("d%d" % i for i in range(9))
+    write("vehiclecfg", "eighth-becomes-ninth", vehicle_input("Buggy", "Gold", "gold", [car(0, "Buggy", *eight)]))
+    write("vehiclecfg", "no-space-left", vehicle_input("Buggy", "Gold", "gold", [car(0, "Buggy", *nine)]))
+    write("vehiclecfg", "counts-differ", vehicle_input("Buggy", "Gold", "gold", [car(0, "Buggy", "a,b,c", "a,b")]))
+    write("vehiclecfg", "skin-present-other-case",
+          vehicle_input("Buggy", "gold", "new", [car(0, "Buggy", "Gold", "gold_flames")]))
+    write("vehiclecfg", "dir-present-folded",
+          vehicle_input("Buggy", "New", "GOLD_FLAMES", [car(0, "Buggy", "Gold", "gold_flames")]))
+    write("vehiclecfg", "no-lists", vehicle_input("Buggy", "Gold", "gold_flames",
+                                                   [car(0, "Buggy", "", "", drop=("Color", "DirName"))]))
+    write("vehiclecfg", "missing-crash-extra-key",
+          vehicle_input("Buggy", "Gold", "g", [car(0, "Buggy", "Red", "red", drop=("Crash",)) + "Extra=1\r\n"]))
+    write("vehiclecfg", "gap-at-car2",
+          vehicle_input("Three", "Gold", "g", [buggy, truck, car(3, "Three", "x", "x")]))
+    write("vehiclecfg", "no-match", vehicle_input("Nobody", "Gold", "g", [buggy, truck]))
+    write("vehiclecfg", "two-sections-match",
+          vehicle_input("Twin", "Gold", "g", [car(0, "Twin", "a", "a"), car(1, "TWIN", "b", "b")]))
+    write("vehiclecfg", "empty-configuration", vehicle_input("Buggy", "Gold", "g", []))
+
+
 if __name__ == "__main__":
     tga_seeds()
     archive_seeds()
     cfg_seeds()
+    vehiclecfg_seeds()

@@ -1,0 +1,91 @@
+// Fuzz target "vehiclecfg": the vehicle configuration rewrite over a fuzzed
+// configuration with fuzzed skin description values.
+//
+// Input layout: CarName, SkinName and SkinDirName, each ended by a zero byte
+// (at most 255 characters kept, as the driver keeps them; blanks of
+// SkinDirName become underscores, as the driver turns them), then the live
+// configuration "Cfg\Vehicle.cfg" (the rest of the input, zero bytes allowed).
+// The target runs UpdateVehicleCfg in the scratch folder and checks what the
+// rules promise of the files, whatever the text:
+//  - true: the backup "Cfg\Vehicle.old" holds the old configuration byte for
+//    byte and the live one is "vehicle.tmp" byte for byte; RestoreVehicleCfg
+//    then puts the old configuration back exactly.
+//  - false with a backup (no car matched): the same two files as above.
+//  - false without a backup (a list check stopped the update): the live
+//    configuration is untouched.
+// So the live configuration is always the old content or the complete new
+// one. Nothing here may end the process: every file the rewrite reads back
+// exists, so any exit is a finding.
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "FileCore.h"
+#include "FuzzSupport.h"
+#include "InstallerState.h"
+#include "VehicleCfg.h"
+
+using namespace fuzzsupport;
+
+namespace {
+
+void SetName(char (&field)[STATE_NAME_SIZE], std::string_view value) {
+    std::memset(field, 0, sizeof field);
+    std::memcpy(field, value.data(), std::min(value.size(), sizeof field - 1));
+}
+
+std::string_view NextName(std::string_view& input) {
+    std::size_t zero = input.find('\0');
+    std::string_view name = input.substr(0, zero);
+    input.remove_prefix(zero == std::string_view::npos ? input.size() : zero + 1);
+    return name;
+}
+
+std::string Contents(const char* name) {
+    std::string s;
+    if (!ReadFile(name, s)) Fail("%s is missing", name);
+    return s;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    EnterScratchFolder("vehiclecfg");
+    std::filesystem::create_directory("Cfg");
+    ResetArchives();
+    std::strcpy(VehicleCfgPath, "Cfg\\Vehicle.cfg");
+    std::strcpy(VehicleOldPath, "Cfg\\Vehicle.old");
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    std::string_view input(reinterpret_cast<const char*>(data), size);
+    SetName(CarName, NextName(input));
+    SetName(SkinName, NextName(input));
+    SetName(SkinDirName, NextName(input));
+    std::replace(SkinDirName, SkinDirName + sizeof SkinDirName, ' ', '_');
+    const std::string old(input);
+
+    WriteFile("Cfg/Vehicle.cfg", old);
+    RemoveFile("Cfg/Vehicle.old");
+    RemoveFile("vehicle.tmp");
+
+    bool updated = UpdateVehicleCfg();
+
+    if (CurrentCfgReader != nullptr) Fail("the rewrite left its reader in CurrentCfgReader");
+    std::string live = Contents("Cfg/Vehicle.cfg");
+    if (!FileExists("Cfg/Vehicle.old")) {
+        if (updated) Fail("updated without a backup");
+        if (live != old) Fail("a stopped update changed the live configuration");
+        return 0;
+    }
+    if (Contents("Cfg/Vehicle.old") != old) Fail("the backup is not the old configuration");
+    if (live != Contents("vehicle.tmp")) Fail("the live configuration is not the new one");
+
+    RestoreVehicleCfg();
+    if (Contents("Cfg/Vehicle.cfg") != old) Fail("the restore did not bring the old configuration back");
+    return 0;
+}
