@@ -5,6 +5,10 @@
 // (at most 255 characters kept, as the driver keeps them; blanks of
 // SkinDirName become underscores, as the driver turns them), then the live
 // configuration "Cfg\Vehicle.cfg" (the rest of the input, zero bytes allowed).
+// Inputs of odd length put the configuration into a registered archive as
+// the entry "Cfg/Vehicle.cfg" instead, with no such file on disk: the update
+// then reads it through two handles on the archive's one stream, and writes
+// the new configuration to disk.
 // The target runs UpdateVehicleCfg in the scratch folder and checks what the
 // rules promise of the files, whatever the text:
 //  - true: the backup "Cfg\Vehicle.old" holds the old configuration byte for
@@ -12,7 +16,7 @@
 //    then puts the old configuration back exactly.
 //  - false with a backup (no car matched): the same two files as above.
 //  - false without a backup (a list check stopped the update): the live
-//    configuration is untouched.
+//    configuration is untouched (from the archive: none written on disk).
 // So the live configuration is always the old content or the complete new
 // one. Nothing here may end the process: every file the rewrite reads back
 // exists, so any exit is a finding.
@@ -23,6 +27,7 @@
 #include <string>
 #include <string_view>
 
+#include "FffArchive.h"
 #include "FileCore.h"
 #include "FuzzSupport.h"
 #include "InstallerState.h"
@@ -42,6 +47,23 @@ std::string_view NextName(std::string_view& input) {
     std::string_view name = input.substr(0, zero);
     input.remove_prefix(zero == std::string_view::npos ? input.size() : zero + 1);
     return name;
+}
+
+// A one-entry archive holding text as "Cfg/Vehicle.cfg", after a gap.
+std::string ArchiveOf(std::string_view text) {
+    std::string a(24, 'h');
+    auto le32 = [&a](std::uint32_t v) {
+        for (int i = 0; i < 4; ++i) a += static_cast<char>(v >> (8 * i));
+    };
+    le32(sizeof(ArchiveEntry));
+    std::string name = "Cfg/Vehicle.cfg";
+    name.resize(128, '\0');
+    a += name;
+    le32(28 + sizeof(ArchiveEntry) + 5);
+    le32(static_cast<std::uint32_t>(text.size()));
+    a += "[gap]";
+    a += text;
+    return a;
 }
 
 std::string Contents(const char* name) {
@@ -69,19 +91,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::replace(SkinDirName, SkinDirName + sizeof SkinDirName, ' ', '_');
     const std::string old(input);
 
-    WriteFile("Cfg/Vehicle.cfg", old);
+    const bool fromArchive = size % 2 == 1;
     RemoveFile("Cfg/Vehicle.old");
     RemoveFile("vehicle.tmp");
+    if (fromArchive) {
+        RemoveFile("Cfg/Vehicle.cfg");
+        WriteFile("game.fff", ArchiveOf(old));
+        RegisterFFF("game.fff");
+    } else {
+        WriteFile("Cfg/Vehicle.cfg", old);
+    }
 
     bool updated = UpdateVehicleCfg();
+    CloseArchives();
 
     if (CurrentCfgReader != nullptr) Fail("the rewrite left its reader in CurrentCfgReader");
-    std::string live = Contents("Cfg/Vehicle.cfg");
     if (!FileExists("Cfg/Vehicle.old")) {
         if (updated) Fail("updated without a backup");
-        if (live != old) Fail("a stopped update changed the live configuration");
+        if (fromArchive ? FileExists("Cfg/Vehicle.cfg") : Contents("Cfg/Vehicle.cfg") != old)
+            Fail("a stopped update changed the live configuration");
         return 0;
     }
+    std::string live = Contents("Cfg/Vehicle.cfg");
     if (Contents("Cfg/Vehicle.old") != old) Fail("the backup is not the old configuration");
     if (live != Contents("vehicle.tmp")) Fail("the live configuration is not the new one");
 
