@@ -34,8 +34,13 @@ if [ ${#targets[@]} -eq 0 ]; then
   done
 fi
 
+passed=0
 for target in "${targets[@]}"; do
   exe=build/fuzz/fuzz/fuzz_$target
+  if [ ! -x "$exe" ]; then
+    echo "fuzz: no target '$target' (built: $(cd build/fuzz/fuzz && echo fuzz_* | sed 's/fuzz_//g'))" >&2
+    exit 2
+  fi
   run=$PWD/build/fuzz/run/$target  # absolute: the targets work in a scratch folder
   rm -rf "$run"
   mkdir -p "$run/corpus"
@@ -56,9 +61,11 @@ for target in "${targets[@]}"; do
   else
     tail -n 60 "$run/log"
     echo "fuzz $target: FINDING, see ${run#$PWD/}/log and the input in ${run#$PWD/}/" >&2
+    echo "fuzz: $passed passed, 1 failed"
     exit 1
   fi
   rm -rf "$scratch"
   scratch=
+  passed=$((passed + 1))
 done
-echo "=== fuzz: all targets ran clean"
+echo "fuzz: $passed passed, 0 failed"
