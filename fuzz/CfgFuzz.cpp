@@ -9,14 +9,9 @@
 //    registered archive; one reader serves all lookups, four at a time from
 //    "fuzz.cfg", then from "inpak.cfg", then from "FUZZ.CFG" (another name
 //    for the same file, so the reader loads it again), then "fuzz.cfg".
-//  - Every outcome is compared with a plain reading of the rules, written
-//    here without the reader's section memo or header index: the first
-//    "[S]" anywhere; the section ends at the first "[" from one byte past the
-//    "]" whose preceding byte, as a signed 8-bit number, is at most 32; the
-//    first "K=" at or after the header that begins before that end; the value
-//    runs to CR, LF or the end, at most 16383 characters, as far as its first
-//    zero byte. An empty name keeps the previous result; an unterminated
-//    name, an empty file or no match gives an empty value.
+//  - Every outcome is compared with CfgRuleLookup (CfgRules.h), a plain
+//    reading of the lookup rules without the reader's section memo or header
+//    index. An empty name keeps the previous result.
 //  - No lookup here may end the process: every file opened exists.
 #include <algorithm>
 #include <cstdint>
@@ -26,6 +21,7 @@
 #include <string_view>
 
 #include "CfgReader.h"
+#include "CfgRules.h"
 #include "FffArchive.h"
 #include "FileCore.h"
 #include "FuzzSupport.h"
@@ -39,30 +35,6 @@ constexpr int kMaxLookups = 16;
 void Fill(char (&field)[CFG_NAME_SIZE], std::string_view name) {
     std::memset(field, 0, sizeof field);
     std::memcpy(field, name.data(), std::min(name.size(), sizeof field));
-}
-
-std::string Reference(std::string_view text, std::string_view section, std::string_view key) {
-    if (section.size() >= CFG_NAME_SIZE || key.size() >= CFG_NAME_SIZE) return "";
-    std::string header = "[" + std::string(section) + "]";
-    std::size_t h = text.find(header);
-    if (h == std::string_view::npos) return "";
-    std::size_t e = h + header.size();
-    std::size_t s = text.size();
-    for (std::size_t b = e + 1; b < text.size(); ++b) {
-        if (text[b] == '[' && static_cast<signed char>(text[b - 1]) <= 32) {
-            s = b;
-            break;
-        }
-    }
-    if (s <= e) return "";
-    std::string pattern = std::string(key) + "=";
-    std::size_t k = text.find(pattern, e);
-    if (k == std::string_view::npos || k >= s) return "";
-    std::size_t from = k + pattern.size();
-    std::size_t end = from;
-    while (end < text.size() && text[end] != '\r' && text[end] != '\n' && end - from < CFG_VALUE_SIZE - 1) ++end;
-    std::string value(text.substr(from, end - from));
-    return value.substr(0, value.find('\0'));
 }
 
 // A one-entry archive holding text as "inpak.cfg", at an offset past a gap.
@@ -119,7 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (section.empty() || key.empty()) {
             if (!haveResult) continue;  // nothing to keep yet
         } else {
-            expected = Reference(text, section, key);
+            expected = CfgRuleLookup(text, section, key);
             haveResult = true;
         }
         if (reader->ValueLength != expected.size() || std::string_view(reader->Value) != expected)
