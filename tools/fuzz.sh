@@ -7,7 +7,9 @@
 #
 # New corpus entries go to build/fuzz/run/<target>/corpus, so the repository
 # stays as it is; a crash, leak, timeout or sanitizer report stops the script
-# with exit code 1 and leaves its input in build/fuzz/run/<target>/.
+# with exit code 1 and leaves its input in build/fuzz/run/<target>/. To replay
+# an input: build/fuzz/fuzz/fuzz_<target> /absolute/path/to/input (the targets
+# change into a scratch folder before they read their arguments).
 #
 # Usage: tools/fuzz.sh [SECONDS_PER_TARGET] [TARGET...]
 set -euo pipefail
