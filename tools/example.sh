@@ -44,6 +44,7 @@ echo "=== texture files after texsplit"
 (cd "$skin" && ls -l -- *.tga)
 
 # --- Skin installer ----------------------------------------------------------------
-# (To come: run skininstall from "$skin" against a game folder made under "$run".)
+# An example game folder and registry under "$run", then skininstall in "$skin".
+"$root/tools/example-install.sh" "$bin" "$run" "$skin"
 
 echo "=== example run finished: $skin"

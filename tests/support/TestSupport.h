@@ -46,9 +46,11 @@ struct RunResult {
     std::string output;   // standard output, byte for byte
 };
 
-// Runs program in workDir with extra environment variables set, and collects
-// its standard output. Standard input is empty.
+// Runs program in workDir with extra environment variables set and the given
+// command-line arguments, and collects its standard output. Standard input is
+// empty.
 RunResult RunProgram(const std::string& program, const std::filesystem::path& workDir,
-                     const std::vector<std::pair<std::string, std::string>>& env = {});
+                     const std::vector<std::pair<std::string, std::string>>& env = {},
+                     const std::vector<std::string>& args = {});
 
 }  // namespace testsupport

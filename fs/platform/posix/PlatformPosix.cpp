@@ -6,6 +6,7 @@
 // names. The exact spelling is tried first; only a miss reads the folder. A
 // name that exists in no case keeps the case it was given, so a write creates
 // it as spelled. A path that begins with "\" (or "/") starts at the root.
+// A folder never opens as a file.
 // CreateDirectoryA and DeleteFileA resolve their paths the same way, so a
 // folder made as "Single" is found again as "single".
 //
@@ -38,11 +39,15 @@
 //    Folders of the default location are created when missing.
 //  - A stored string holds no line break; REG_SZ data must end in its one
 //    terminating zero. Anything else is refused (ERROR_INVALID_PARAMETER).
+//
+// Process: a write past a file size limit fails with an error, as it does on
+// Windows, instead of ending the process with SIGXFSZ halfway through a file.
 #include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -54,6 +59,11 @@
 #include "WinApi.h"
 
 namespace {
+
+struct IgnoreFileSizeSignal {
+    IgnoreFileSizeSignal() { std::signal(SIGXFSZ, SIG_IGN); }
+} const ignoreFileSizeSignal;
+
 
 bool EqualFoldAZ(const char* a, const char* b, std::size_t n) {
     for (std::size_t i = 0; i < n; ++i) {
@@ -130,8 +140,17 @@ std::string ResolveHostPath(const char* path) {
     return out;
 }
 
+// A folder is no file: opening one fails here as it does on Windows, so a
+// read-open of a folder's name goes on to the archives.
 std::FILE* OpenHostFile(const char* path, const char* mode) {
-    return std::fopen(ResolveHostPath(path).c_str(), mode);
+    std::FILE* f = std::fopen(ResolveHostPath(path).c_str(), mode);
+    struct stat st;
+    if (f != nullptr && ::fstat(::fileno(f), &st) == 0 && S_ISDIR(st.st_mode)) {
+        std::fclose(f);
+        errno = EISDIR;
+        return nullptr;
+    }
+    return f;
 }
 
 // --- Folders and file deletion -------------------------------------------------

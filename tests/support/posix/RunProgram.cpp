@@ -12,7 +12,12 @@
 namespace testsupport {
 
 RunResult RunProgram(const std::string& program, const std::filesystem::path& workDir,
-                     const std::vector<std::pair<std::string, std::string>>& env) {
+                     const std::vector<std::pair<std::string, std::string>>& env,
+                     const std::vector<std::string>& args) {
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
     int fds[2];
     if (::pipe(fds) != 0) throw std::runtime_error("pipe failed");
     pid_t pid = ::fork();
@@ -25,7 +30,7 @@ RunResult RunProgram(const std::string& program, const std::filesystem::path& wo
         if (devnull >= 0) ::dup2(devnull, 0);
         for (const auto& [name, value] : env) ::setenv(name.c_str(), value.c_str(), 1);
         if (::chdir(workDir.c_str()) != 0) ::_exit(127);
-        ::execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+        ::execv(program.c_str(), argv.data());
         ::_exit(127);
     }
     ::close(fds[1]);
