@@ -6,6 +6,7 @@
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <new>
 #include <string>
 
@@ -99,6 +100,17 @@ FileHandle* NewDiskFile(std::FILE* f, char* buffer) {
         delete[] buffer;
     }
     return h;
+}
+
+// Moves an archive stream to an absolute position. One that the host's
+// stream positions cannot express (past 2 GiB where they are 32 bits) lies
+// past the end of any archive this kit reads: the stream goes to its end, so
+// reads there find nothing instead of another entry's bytes.
+void SeekArchive(std::FILE* stream, std::int64_t position) {
+    if (position > std::numeric_limits<long>::max())
+        std::fseek(stream, 0, SEEK_END);
+    else
+        std::fseek(stream, static_cast<long>(position), SEEK_SET);
 }
 
 [[noreturn]] void FatalWithName(const char* logFormat, const char* fatalFormat, const char* name) {
@@ -226,15 +238,19 @@ std::int32_t PackedFile::Tell() {
     return static_cast<std::int32_t>(std::ftell(stream) - static_cast<long>(offset));
 }
 
+// A position is counted in 64 bits: an entry may lie near the 4 GiB end of
+// the 32-bit offsets, and a wrapped sum would land at the archive's start, in
+// another entry's bytes. A position before the entry is refused and the read
+// position stays, as a disk file's failed seek leaves it.
 void PackedFile::Seek(std::int32_t position) {
     IsOpen();
-    std::fseek(stream, static_cast<long>(offset + static_cast<std::uint32_t>(position)), SEEK_SET);
+    if (position < 0) return;
+    SeekArchive(stream, std::int64_t{offset} + position);
 }
 
 bool PackedFile::IsEof() {
     IsOpen();
-    std::uint32_t pos = static_cast<std::uint32_t>(std::ftell(stream));
-    return pos >= offset + size;
+    return std::int64_t{std::ftell(stream)} >= std::int64_t{offset} + size;
 }
 
 // --- Opening ------------------------------------------------------------------
@@ -283,7 +299,7 @@ FileHandle* OpenFileEx(const char* name, int mode, bool report) {
                     if (slot.nameHashes[i] != h) continue;
                     const ArchiveEntry& e = slot.entries[i];
                     if (!ArchiveNameEquals(e.name, path, length)) continue;
-                    std::fseek(slot.stream, static_cast<long>(e.offset), SEEK_SET);
+                    SeekArchive(slot.stream, e.offset);
                     FileHandle* packed = new (std::nothrow) PackedFile(slot.stream, e.offset, e.size);
                     if (packed == nullptr && report) FatalError("FILE_SYSTEM: OUT OF MEMORY");
                     return packed;
