@@ -1,0 +1,47 @@
+#!/bin/sh
+# Runs a Windows program under Wine in the kit's own Wine prefix, never in the
+# user's: the prefix is SKINKIT_WINEPREFIX, or build/wineprefix in the source
+# tree. The first run creates the prefix (once, under a lock, so parallel
+# tests wait for it instead of racing).
+#
+#   wine-run.sh PROGRAM.exe [ARGS...]   run a program
+#   wine-run.sh --init                  only make sure the prefix exists
+set -eu
+
+here=$(cd "$(dirname "$0")" && pwd)
+prefix=${SKINKIT_WINEPREFIX:-$here/../build/wineprefix}
+mkdir -p "$(dirname "$prefix")"
+prefix=$(cd "$(dirname "$prefix")" && pwd)/$(basename "$prefix")
+
+WINEPREFIX=$prefix
+WINEARCH=win64
+# No debug channels (they would mix with the program's output), and no offer
+# to download Mono or Gecko while the prefix is made.
+WINEDEBUG=-all
+WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX WINEARCH WINEDEBUG WINEDLLOVERRIDES
+
+if ! command -v wine >/dev/null 2>&1; then
+    echo "wine-run.sh: Wine is not installed (Debian packages wine64 and wine)" >&2
+    exit 127
+fi
+
+if [ ! -f "$prefix/.skinkit-ready" ]; then
+    (
+        flock 9
+        if [ ! -f "$prefix/.skinkit-ready" ]; then
+            rm -rf "$prefix"
+            echo "wine-run.sh: creating the Wine prefix $prefix" >&2
+            wineboot --init >"$prefix.log" 2>&1 || { cat "$prefix.log" >&2; exit 1; }
+            # wineboot returns before the registry is on disk; wait for the
+            # prefix's wineserver to finish.
+            wineserver --wait
+            touch "$prefix/.skinkit-ready"
+        fi
+    ) 9>"$prefix.lock"
+fi
+
+if [ "${1:-}" = "--init" ]; then
+    exit 0
+fi
+exec wine "$@"
