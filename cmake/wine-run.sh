@@ -36,6 +36,14 @@ if [ ! -f "$prefix/.skinkit-ready" ]; then
             # wineboot returns before the registry is on disk; wait for the
             # prefix's wineserver to finish.
             wineserver --wait
+            # Wine links Desktop, Documents and the like to the user's home;
+            # make them plain folders of the prefix, so nothing a test runs
+            # writes there.
+            for link in "$prefix"/drive_c/users/*/*; do
+                if [ -L "$link" ]; then
+                    rm -f "$link" && mkdir -p "$link"
+                fi
+            done
             touch "$prefix/.skinkit-ready"
         fi
     ) 9>"$prefix.lock"
