@@ -30,7 +30,15 @@ if [ ! -f "$prefix/.skinkit-ready" ]; then
     (
         flock 9
         if [ ! -f "$prefix/.skinkit-ready" ]; then
+            # Only a prefix this script began (an earlier attempt that broke
+            # off) is ever removed; any other folder there is left alone.
+            if [ -e "$prefix" ] && [ ! -f "$prefix/.skinkit-owned" ]; then
+                echo "wine-run.sh: $prefix exists but was not made by wine-run.sh; remove it or set SKINKIT_WINEPREFIX" >&2
+                exit 1
+            fi
             rm -rf "$prefix"
+            mkdir -p "$prefix"
+            touch "$prefix/.skinkit-owned"
             echo "wine-run.sh: creating the Wine prefix $prefix" >&2
             wineboot --init >"$prefix.log" 2>&1 || { cat "$prefix.log" >&2; exit 1; }
             # wineboot returns before the registry is on disk; wait for the
