@@ -1,6 +1,7 @@
 // RunProgram and fatal-exit checks behave the same on POSIX and on Windows
-// (under Wine too): output with "\n" line ends, the exit code as the platform
-// reports it, variables reaching the child only, and the chosen folder.
+// (under Wine too): output with "\n" line ends, arguments as given, the exit
+// code as the platform reports it, variables reaching the child only, the
+// chosen folder, and a death test's statement working in the test's folder.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -40,6 +41,16 @@ TEST(RunProgram, RunsInTheGivenFolderWithTheGivenVariables) {
     EXPECT_EQ(std::getenv("PROBE_TEXT"), nullptr);
 }
 
+TEST(RunProgram, PassesArgumentsExactly) {
+    ScratchDir dir;
+    RunResult r = RunProgram(PROBE_EXE, dir.path(), {},
+                             {"plain", "two words", "say \"hi\"", "ends\\", "a\\\"b", "", "c:\\x y\\"});
+    EXPECT_EQ(r.output,
+              "probe\na\rb\ntext=\nfile=\n"
+              "arg=[plain]\narg=[two words]\narg=[say \"hi\"]\narg=[ends\\]\narg=[a\\\"b]\narg=[]\n"
+              "arg=[c:\\x y\\]\n");
+}
+
 TEST_P(RunProgramExit, ReportsTheExitCodeAsThePlatformDoes) {
     ScratchDir dir;
     RunResult r = RunProgram(PROBE_EXE, dir.path(), {{"PROBE_EXIT", GetParam().given}});
@@ -52,4 +63,16 @@ INSTANTIATE_TEST_SUITE_P(Codes, RunProgramExit,
 
 TEST(FatalExit, DeathTestSeesMinusOneAsTheFatalExitCode) {
     EXPECT_EXIT(std::exit(-1), testing::ExitedWithCode(kFatalExitCode), "");
+}
+
+TEST(FatalExit, DeathTestStatementWritesIntoTheTestsFolder) {
+    ScratchDir dir;
+    DeathTestFolder shared(dir.path());
+    EXPECT_EXIT(
+        {
+            WriteBytes(shared.path() / "left.txt", "by the child");
+            std::exit(-1);
+        },
+        testing::ExitedWithCode(kFatalExitCode), "");
+    EXPECT_EQ(ReadBytes(dir / "left.txt"), "by the child");
 }

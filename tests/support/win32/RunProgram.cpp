@@ -5,6 +5,8 @@
 // - A program path that starts with "/" is a Unix path handed over by the
 //   build (the cross build runs under Wine); Wine's drive Z: is the Unix root,
 //   so "/a/b.exe" becomes "Z:\a\b.exe". Windows paths pass unchanged.
+//   Arguments pass unchanged, quoted so that the C runtime's command-line
+//   parser gives the program exactly the strings given.
 // - Extra environment variables are set in this process just for the start of
 //   the child, which inherits them, and put back right after.
 // - The exit code is the 32-bit value Windows reports, read as int, so
@@ -78,6 +80,33 @@ private:
     HANDLE h_;
 };
 
+// Quotes one argument for the C runtime's parser: inside quotes, a run of
+// backslashes is literal unless a quote follows, where each backslash and the
+// quote are escaped with a backslash.
+std::string QuoteArgument(const std::string& arg) {
+    if (!arg.empty() && arg.find_first_of(" \t\n\v\"") == std::string::npos) return arg;
+    std::string out = "\"";
+    for (std::size_t i = 0;; ++i) {
+        std::size_t backslashes = 0;
+        while (i < arg.size() && arg[i] == '\\') {
+            ++i;
+            ++backslashes;
+        }
+        if (i == arg.size()) {
+            out.append(backslashes * 2, '\\');
+            break;
+        }
+        if (arg[i] == '"') {
+            out.append(backslashes * 2 + 1, '\\');
+        } else {
+            out.append(backslashes, '\\');
+        }
+        out += arg[i];
+    }
+    out += '"';
+    return out;
+}
+
 std::string CrLfToLf(const std::string& text) {
     std::string out;
     out.reserve(text.size());
@@ -91,7 +120,8 @@ std::string CrLfToLf(const std::string& text) {
 }  // namespace
 
 RunResult RunProgram(const std::string& program, const std::filesystem::path& workDir,
-                     const std::vector<std::pair<std::string, std::string>>& env) {
+                     const std::vector<std::pair<std::string, std::string>>& env,
+                     const std::vector<std::string>& args) {
     SECURITY_ATTRIBUTES inherit{};
     inherit.nLength = sizeof inherit;
     inherit.bInheritHandle = TRUE;
@@ -112,6 +142,10 @@ RunResult RunProgram(const std::string& program, const std::filesystem::path& wo
 
     std::string exe = HostPath(program);
     std::string commandLine = "\"" + exe + "\"";
+    for (const std::string& arg : args) {
+        commandLine += ' ';
+        commandLine += QuoteArgument(arg);
+    }
     std::string dir = HostPath(workDir.string());
     PROCESS_INFORMATION pi{};
     {
