@@ -3,11 +3,7 @@
 #   cpack --preset mingw     (after the mingw build) writes it to build/mingw/package.
 # The guide is shipped with CR LF line ends, as Windows editors expect.
 
-set(SKINKIT_PACKAGED_PROGRAMS texsplit)
-# The installer joins the package as soon as its target exists.
-if(TARGET skininstall)
-  list(APPEND SKINKIT_PACKAGED_PROGRAMS skininstall)
-endif()
+set(SKINKIT_PACKAGED_PROGRAMS texsplit skininstall)
 
 install(TARGETS ${SKINKIT_PACKAGED_PROGRAMS} RUNTIME DESTINATION .)
 

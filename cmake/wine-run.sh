@@ -6,6 +6,9 @@
 #
 #   wine-run.sh PROGRAM.exe [ARGS...]   run a program
 #   wine-run.sh --init                  only make sure the prefix exists
+#   wine-run.sh --server-start          keep the prefix's Wine server running
+#                                       (saves its start for each program)
+#   wine-run.sh --server-stop           end the prefix's Wine server
 set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -57,7 +60,18 @@ if [ ! -f "$prefix/.skinkit-ready" ]; then
     ) 9>"$prefix.lock"
 fi
 
-if [ "${1:-}" = "--init" ]; then
-    exit 0
-fi
+case "${1:-}" in
+    --init) exit 0 ;;
+    --server-start)
+        # A server that is still running (it lingers a few seconds after its
+        # last program) is let finish first; then one that stays. Wine's own
+        # background services start with the first program and live as long
+        # as the server: start them here, away from any caller's output
+        # pipe, or the first test's output would stay open until the end.
+        wineserver --wait
+        wineserver --persistent
+        wine cmd /c exit </dev/null >/dev/null 2>&1
+        exit 0 ;;
+    --server-stop) exec wineserver --kill ;;
+esac
 exec wine "$@"

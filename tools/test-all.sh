@@ -43,6 +43,9 @@ for preset in native sanitize mingw; do
   if [ "$preset" = mingw ]; then
     echo "=== mingw: preparing the Wine prefix build/wineprefix"
     cmake/wine-run.sh --init
+    # One Wine server for the whole suite, ended with it.
+    cmake/wine-run.sh --server-start
+    trap 'cmake/wine-run.sh --server-stop >/dev/null 2>&1 || true' EXIT
   fi
   echo "=== $preset: test"
   ctest --preset "$preset"
