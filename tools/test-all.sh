@@ -43,6 +43,9 @@ for preset in native sanitize mingw; do
   if [ "$preset" = mingw ]; then
     echo "=== mingw: preparing the Wine prefix build/wineprefix"
     cmake/wine-run.sh --init
+    # Death tests on Windows run in fresh processes whose scratch folders
+    # outlive them; start each suite with none left from the last.
+    rm -rf build/wineprefix/drive_c/users/*/Temp/skinkit-tests
     # One Wine server for the whole suite, ended with it.
     cmake/wine-run.sh --server-start
     trap 'cmake/wine-run.sh --server-stop >/dev/null 2>&1 || true' EXIT
