@@ -275,8 +275,12 @@ TEST_F(DiskFileTest, EveryOperationOnAClosedHandleIsFatal) {
 TEST_F(DiskFileTest, CloseFileOfNoneDoesNothing) { CloseFile(nullptr); }
 
 TEST_F(DiskFileTest, FatalEndFlushesWhatWasWritten) {
+    // The statement may run in a fresh process with a scratch folder of its
+    // own (Windows): it works in this test's folder.
+    testsupport::DeathTestFolder shared(Path(""));
     EXPECT_EXIT(
         {
+            std::filesystem::current_path(shared.path());
             FileHandle* h = OpenFile("kept.txt", FS_WRITE);
             h->PutString("written before the end");
             OpenFile("nowhere.txt", FS_READ);

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "ArchiveBuilder.h"
+#include "RegistryFile.h"
 #include "TestSupport.h"
 
 namespace installertest {
@@ -247,7 +248,9 @@ protected:
     // The path as the installer builds and prints it.
     std::string VehicleCfgPath() const { return game.string() + "\\Cfg\\Vehicle.cfg"; }
 
-    RunResult Run() { return RunProgram(SKININSTALL_EXE, work, {{"SKINKIT_REGISTRY", registry.string()}}); }
+    // The registry file is the program's registry on every platform (on
+    // Windows loaded into the real registry's 32-bit view for the run).
+    RunResult Run() { return RunWithRegistryFile(SKININSTALL_EXE, work, registry, {kGameKey}); }
 
     std::optional<std::string> Marker() const { return RegistryValue(registry, kGameKey, "Brisqueval"); }
 

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -52,6 +53,25 @@ Bytes ReadBytes(const fs::path& file) {
 }
 
 bool FileExists(const fs::path& file) { return fs::exists(file); }
+
+namespace {
+// Carries the folder from the test to a death test's child process.
+constexpr const char* kDeathTestFolderVar = "SKINKIT_DEATH_TEST_FOLDER";
+}  // namespace
+
+DeathTestFolder::DeathTestFolder(const fs::path& testFolder) {
+    if (const char* inherited = std::getenv(kDeathTestFolderVar); inherited && *inherited) {
+        path_ = inherited;  // a death test's child: the starting test's folder
+    } else {
+        path_ = fs::absolute(testFolder);
+        SetEnvVar(kDeathTestFolderVar, path_.string());
+        owner_ = true;
+    }
+}
+
+DeathTestFolder::~DeathTestFolder() {
+    if (owner_) UnsetEnvVar(kDeathTestFolderVar);
+}
 
 WorkingDir::WorkingDir(const fs::path& dir) : saved_(fs::current_path()) { fs::current_path(dir); }
 WorkingDir::~WorkingDir() { fs::current_path(saved_); }

@@ -41,6 +41,31 @@ private:
     std::filesystem::path saved_;
 };
 
+// Names the test's own folder to the statement of a death test. The statement
+// runs in a child process: on POSIX a fork that shares the test's state, on
+// Windows a fresh run of the test program that repeats the test up to the
+// statement, with a scratch folder of its own. A statement that leaves files
+// for the test to check afterwards writes them below path(), which is the
+// folder given by the test that started the death test, in every process.
+// Create the object in the test body before EXPECT_EXIT/EXPECT_DEATH.
+class DeathTestFolder {
+public:
+    explicit DeathTestFolder(const std::filesystem::path& testFolder);
+    ~DeathTestFolder();
+    DeathTestFolder(const DeathTestFolder&) = delete;
+    DeathTestFolder& operator=(const DeathTestFolder&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+    bool owner_ = false;  // this object set the variable the child reads
+};
+
+// Sets or removes a variable of this process's environment, where the C
+// runtime's getenv and programs started from here see it.
+void SetEnvVar(const std::string& name, const std::string& value);
+void UnsetEnvVar(const std::string& name);
+
 struct RunResult {
     int exitCode = 0;     // as the platform reports it (see ExitCodes.h)
     std::string output;   // standard output, byte for byte
