@@ -2,7 +2,8 @@
 # Builds the kit and runs the whole test suite: the native build, the
 # AddressSanitizer + UndefinedBehaviorSanitizer build, and the 64-bit Windows
 # build (MinGW-w64), whose tests and release package check run under Wine in
-# the kit's own Wine prefix build/wineprefix (never the user's).
+# the kit's own Wine prefix build/wineprefix (never the user's), and last a
+# short fuzzing run of every reader (tools/fuzz.sh, 30 s a target).
 #
 # The Windows suite is not optional: when MinGW-w64, Wine or the GoogleTest
 # sources are missing, this installs them if it runs as root with apt-get,
@@ -53,4 +54,22 @@ for preset in native sanitize mingw; do
   echo "=== $preset: test"
   ctest --preset "$preset"
 done
+
+# Every run fuzzes each reader a little (clang's libFuzzer, with the same
+# sanitizers); tools/fuzz.sh runs them longer on request.
+if ! command -v clang++ >/dev/null 2>&1 || [ ! -d /usr/lib/llvm-14/lib/clang ] ||
+   ! ls /usr/lib/llvm-14/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1; then
+  if [ "$(id -u)" = 0 ] && command -v apt-get >/dev/null 2>&1; then
+    echo "=== installing clang and its fuzzer runtime"
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq && apt-get install -y -qq clang libclang-rt-14-dev >/dev/null || true
+  fi
+  if ! command -v clang++ >/dev/null 2>&1; then
+    echo "test-all.sh: cannot fuzz: clang is missing; install the Debian packages clang libclang-rt-14-dev (as root) and run again." >&2
+    exit 1
+  fi
+fi
+echo "=== fuzz: each reader's target for 30 s"
+./tools/fuzz.sh 30
+
 echo "=== all suites passed"
