@@ -2,60 +2,17 @@
 // the files it may write (RLIMIT_FSIZE), so every write past it falls short
 // as it would on a full disk. Whatever falls short, the live vehicle
 // configuration comes through byte for byte.
-#include <fcntl.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cstdlib>
-#include <stdexcept>
-
 #include "InstallerFixture.h"
+#include "PosixRun.h"
 
 using namespace installertest;
 
 namespace {
 
-// RunProgram, with the file size limit set in the child before the program
-// starts.
-RunResult RunWithFileSizeLimit(const std::string& program, const fs::path& workDir, const std::string& registry,
-                               rlim_t limit) {
-    int fds[2];
-    if (::pipe(fds) != 0) throw std::runtime_error("pipe failed");
-    pid_t pid = ::fork();
-    if (pid < 0) throw std::runtime_error("fork failed");
-    if (pid == 0) {
-        ::dup2(fds[1], 1);
-        ::close(fds[0]);
-        ::close(fds[1]);
-        int devnull = ::open("/dev/null", O_RDONLY);
-        if (devnull >= 0) ::dup2(devnull, 0);
-        ::setenv("SKINKIT_REGISTRY", registry.c_str(), 1);
-        rlimit rl{limit, limit};
-        if (::setrlimit(RLIMIT_FSIZE, &rl) != 0) ::_exit(126);
-        if (::chdir(workDir.c_str()) != 0) ::_exit(127);
-        ::execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
-    ::close(fds[1]);
-    RunResult result;
-    char buf[4096];
-    for (;;) {
-        ssize_t n = ::read(fds[0], buf, sizeof buf);
-        if (n <= 0) break;
-        result.output.append(buf, static_cast<std::size_t>(n));
-    }
-    ::close(fds[0]);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    return result;
-}
-
 class InstallerOnFullDisk : public Installer {
 protected:
     RunResult RunLimited(std::size_t limit) {
-        return RunWithFileSizeLimit(SKININSTALL_EXE, work, registry.string(), static_cast<rlim_t>(limit));
+        return RunProgramWithFileSizeLimit(SKININSTALL_EXE, work, {{"SKINKIT_REGISTRY", registry.string()}}, limit);
     }
 
     // Cars with long values, so the sizes are far above the registry file's.
