@@ -9,6 +9,7 @@
 #include <optional>
 #include <stdexcept>
 
+#include "RegFileText.h"
 #include "RegistrySeed.h"
 
 namespace testsupport {
@@ -39,28 +40,9 @@ std::string SubKey(const std::string& path) {
     return path.substr(root.size());
 }
 
-std::optional<std::string> ReadQuoted(const std::string& s, std::size_t& pos) {
-    if (pos >= s.size() || s[pos] != '"') return std::nullopt;
-    std::string r;
-    for (++pos; pos < s.size(); ++pos) {
-        if (s[pos] == '\\' && pos + 1 < s.size()) {
-            r += s[++pos];
-        } else if (s[pos] == '"') {
-            ++pos;
-            return r;
-        } else {
-            r += s[pos];
-        }
-    }
-    return std::nullopt;
-}
-
 std::string Quote(const std::string& s) {
     std::string r = "\"";
-    for (char c : s) {
-        if (c == '\\' || c == '"') r += '\\';
-        r += c;
-    }
+    r += RegEscape(s);
     r += '"';
     return r;
 }
@@ -79,10 +61,10 @@ std::vector<Key> ParseFile(const Bytes& text) {
             continue;
         }
         std::size_t pos = 0;
-        auto name = ReadQuoted(line, pos);
+        auto name = ReadRegQuoted(line, pos);
         if (!name || keys.empty() || pos >= line.size() || line[pos] != '=') continue;
         ++pos;
-        if (auto value = ReadQuoted(line, pos)) keys.back().values.emplace_back(*name, *value);
+        if (auto value = ReadRegQuoted(line, pos)) keys.back().values.emplace_back(*name, *value);
     }
     return keys;
 }
