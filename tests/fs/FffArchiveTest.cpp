@@ -13,16 +13,6 @@ namespace {
 
 using ArchiveTest = FsTest;
 
-// The text that a lookup of name finds, or "<none>".
-std::string Found(const char* name) {
-    FileHandle* h = TryOpenFile(name, FS_READ);
-    if (h == nullptr) return "<none>";
-    std::string out(static_cast<std::size_t>(h->GetSize()), '\0');
-    out.resize(h->Read(out.data(), out.size()));
-    CloseFile(h);
-    return out;
-}
-
 #define EXPECT_FATAL(statement) EXPECT_EXIT(statement, testing::ExitedWithCode(kFatalExitCode), "^$")
 
 TEST_F(ArchiveTest, MissingOrUnnamedArchiveIsSkipped) {
@@ -46,15 +36,15 @@ TEST_F(ArchiveTest, HeaderAndTableLandInTheSlot) {
     ASSERT_EQ(s.entryCount, 2);
     EXPECT_STREQ(s.entries[1].name, "Dir/two.txt");
     EXPECT_EQ(s.nameHashes[1], NameHash("DIR/TWO.TXT"));
-    EXPECT_EQ(Found("one.txt"), "1");
-    EXPECT_EQ(Found("dir\\TWO.txt"), "22");
+    EXPECT_EQ(OpenedText("one.txt"), "1");
+    EXPECT_EQ(OpenedText("dir\\TWO.txt"), "22");
 }
 
 TEST_F(ArchiveTest, EmptyTableRegistersAndFindsNothing) {
     Register("empty.cod", ArchiveBuilder());
     ASSERT_EQ(Archives.count, 1);
     EXPECT_EQ(Archives.slots[0].entryCount, 0);
-    EXPECT_EQ(Found("anything"), "<none>");
+    EXPECT_EQ(OpenedText("anything"), "<none>");
 }
 
 TEST_F(ArchiveTest, DamagedArchivesAreFatal) {
@@ -83,8 +73,8 @@ TEST_F(ArchiveTest, TableSizeNotAMultipleOf136DropsTheRest) {
     Register("game.cod", ArchiveBuilder().Add("a.txt", "A").Add("b.txt", "B").AddTableTail(std::string(50, 'z')));
     ASSERT_EQ(Archives.count, 1);
     EXPECT_EQ(Archives.slots[0].entryCount, 2);
-    EXPECT_EQ(Found("a.txt"), "A");
-    EXPECT_EQ(Found("b.txt"), "B");
+    EXPECT_EQ(OpenedText("a.txt"), "A");
+    EXPECT_EQ(OpenedText("b.txt"), "B");
 }
 
 TEST_F(ArchiveTest, FirstRegisteredArchiveWins) {
@@ -93,9 +83,9 @@ TEST_F(ArchiveTest, FirstRegisteredArchiveWins) {
     ASSERT_EQ(Archives.count, 2);
     EXPECT_STREQ(Archives.slots[0].path, "Language.cod");
     EXPECT_STREQ(Archives.slots[1].path, "Game.cod");
-    EXPECT_EQ(Found("shared.txt"), "language");
-    EXPECT_EQ(Found("lang.txt"), "L");
-    EXPECT_EQ(Found("game.txt"), "G");
+    EXPECT_EQ(OpenedText("shared.txt"), "language");
+    EXPECT_EQ(OpenedText("lang.txt"), "L");
+    EXPECT_EQ(OpenedText("game.txt"), "G");
 }
 
 TEST_F(ArchiveTest, SameArchiveTwiceIsFoundInTheFirstSlot) {
@@ -114,24 +104,24 @@ TEST_F(ArchiveTest, SameArchiveTwiceIsFoundInTheFirstSlot) {
 
 TEST_F(ArchiveTest, NamesDifferingOnlyInCaseFindTheEarlierOne) {
     Register("game.cod", ArchiveBuilder().Add("Data/File.txt", "first").Add("data/file.TXT", "second"));
-    EXPECT_EQ(Found("Data/File.txt"), "first");
-    EXPECT_EQ(Found("data/file.TXT"), "first");
-    EXPECT_EQ(Found("DATA\\FILE.TXT"), "first");
+    EXPECT_EQ(OpenedText("Data/File.txt"), "first");
+    EXPECT_EQ(OpenedText("data/file.TXT"), "first");
+    EXPECT_EQ(OpenedText("DATA\\FILE.TXT"), "first");
 }
 
 TEST_F(ArchiveTest, EqualHashWithAnotherNameIsPassedOver) {
     // Two names whose hashes collide: the lookup must compare the names too.
     ASSERT_EQ(NameHash("bxo9xl.tex"), NameHash("cdatba.tex"));
     Register("game.cod", ArchiveBuilder().Add("BXO9XL.tex", "first").Add("CDATBA.tex", "second"));
-    EXPECT_EQ(Found("cdatba.tex"), "second");
-    EXPECT_EQ(Found("bxo9xl.tex"), "first");
+    EXPECT_EQ(OpenedText("cdatba.tex"), "second");
+    EXPECT_EQ(OpenedText("bxo9xl.tex"), "first");
 }
 
 TEST_F(ArchiveTest, EntryStoredWithBackslashIsNeverFound) {
     Register("game.cod", ArchiveBuilder().Add("Cfg\\Vehicle.cfg", "hidden").Add("Cfg/Other.cfg", "seen"));
-    EXPECT_EQ(Found("Cfg\\Vehicle.cfg"), "<none>");
-    EXPECT_EQ(Found("Cfg/Vehicle.cfg"), "<none>");
-    EXPECT_EQ(Found("Cfg\\Other.cfg"), "seen");
+    EXPECT_EQ(OpenedText("Cfg\\Vehicle.cfg"), "<none>");
+    EXPECT_EQ(OpenedText("Cfg/Vehicle.cfg"), "<none>");
+    EXPECT_EQ(OpenedText("Cfg\\Other.cfg"), "seen");
 }
 
 TEST_F(ArchiveTest, NameFillingAll128BytesIsCutAtItsField) {
@@ -140,10 +130,10 @@ TEST_F(ArchiveTest, NameFillingAll128BytesIsCutAtItsField) {
     // the table's memory.
     Register("game.cod", ArchiveBuilder().Add("before.txt", "B").Add(full, "full"));
     EXPECT_EQ(Archives.slots[0].nameHashes[1], NameHash(full.c_str()));
-    EXPECT_EQ(Found(full.c_str()), "full");
-    EXPECT_EQ(Found(full.substr(0, 127).c_str()), "<none>");
-    EXPECT_EQ(Found((full + "n").c_str()), "<none>");
-    EXPECT_EQ(Found("before.txt"), "B");
+    EXPECT_EQ(OpenedText(full.c_str()), "full");
+    EXPECT_EQ(OpenedText(full.substr(0, 127).c_str()), "<none>");
+    EXPECT_EQ(OpenedText((full + "n").c_str()), "<none>");
+    EXPECT_EQ(OpenedText("before.txt"), "B");
 }
 
 TEST_F(ArchiveTest, EleventhRegistrationIsRefusedWithoutHarm) {
@@ -152,20 +142,20 @@ TEST_F(ArchiveTest, EleventhRegistrationIsRefusedWithoutHarm) {
     ASSERT_EQ(Archives.count, ARCHIVE_SLOTS);
     Register("extra.cod", ArchiveBuilder().Add("extra.txt", "e"));
     EXPECT_EQ(Archives.count, ARCHIVE_SLOTS);
-    EXPECT_EQ(Found("extra.txt"), "<none>");
-    EXPECT_EQ(Found("common.txt"), "c");
+    EXPECT_EQ(OpenedText("extra.txt"), "<none>");
+    EXPECT_EQ(OpenedText("common.txt"), "c");
 }
 
 TEST_F(ArchiveTest, RegistrationAfterCloseStartsAtSlotZero) {
     Register("a.cod", ArchiveBuilder().Add("a.txt", "A"));
     CloseArchives();
     EXPECT_EQ(Archives.count, 0);
-    EXPECT_EQ(Found("a.txt"), "<none>");
+    EXPECT_EQ(OpenedText("a.txt"), "<none>");
     Register("b.cod", ArchiveBuilder().Add("b.txt", "B"));
     ASSERT_EQ(Archives.count, 1);
     EXPECT_STREQ(Archives.slots[0].path, "b.cod");
-    EXPECT_EQ(Found("a.txt"), "<none>");
-    EXPECT_EQ(Found("b.txt"), "B");
+    EXPECT_EQ(OpenedText("a.txt"), "<none>");
+    EXPECT_EQ(OpenedText("b.txt"), "B");
 }
 
 TEST_F(ArchiveTest, PathOf256CharactersIsSkipped) {
@@ -198,7 +188,7 @@ TEST_F(ArchiveTest, LargeTableIsReadWhole) {
         offset += static_cast<std::uint32_t>(std::to_string(i).size());
         ASSERT_EQ(s.nameHashes[i], NameHash(name(i).c_str())) << i;
     }
-    for (int i : {0, 1, 12345, count / 2, count - 2, count - 1}) EXPECT_EQ(Found(name(i).c_str()), std::to_string(i));
+    for (int i : {0, 1, 12345, count / 2, count - 2, count - 1}) EXPECT_EQ(OpenedText(name(i).c_str()), std::to_string(i));
 }
 
 }  // namespace

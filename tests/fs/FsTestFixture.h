@@ -11,6 +11,17 @@
 #include "FileCore.h"
 #include "TestSupport.h"
 
+// The bytes that a quiet read-open of name finds (disk first, then the
+// archives), or "<none>".
+inline std::string OpenedText(const char* name) {
+    FileHandle* h = TryOpenFile(name, FS_READ);
+    if (h == nullptr) return "<none>";
+    std::string out(static_cast<std::size_t>(h->GetSize()), '\0');
+    out.resize(h->Read(out.data(), out.size()));
+    CloseFile(h);
+    return out;
+}
+
 class FsTest : public testing::Test {
 protected:
     FsTest() : cwd_(dir_.path()) { ResetArchives(); }

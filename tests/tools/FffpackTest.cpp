@@ -6,20 +6,13 @@
 
 #include "FffArchive.h"
 #include "FileCore.h"
+#include "../fs/FsTestFixture.h"
 #include "TestSupport.h"
 
 using namespace testsupport;
 
 namespace {
 
-std::string ReadEntry(const char* name) {
-    FileHandle* h = TryOpenFile(name, FS_READ);
-    if (h == nullptr) return "<none>";
-    std::string out(static_cast<std::size_t>(h->GetSize()), '\0');
-    out.resize(h->Read(out.data(), out.size()));
-    CloseFile(h);
-    return out;
-}
 
 TEST(Fffpack, PackedFilesAreFoundByTheirNames) {
     ScratchDir dir;
@@ -46,9 +39,9 @@ TEST(Fffpack, PackedFilesAreFoundByTheirNames) {
     EXPECT_STREQ(Archives.slots[0].entries[0].name, "in/sub/b.bin");
     EXPECT_STREQ(Archives.slots[0].entries[1].name, "Cfg/Vehicle.cfg");
     EXPECT_STREQ(Archives.slots[0].entries[2].name, "empty");
-    EXPECT_EQ(ReadEntry("IN\\SUB\\B.BIN"), binary);
-    EXPECT_EQ(ReadEntry("cfg\\vehicle.cfg"), "[Car0]\r\n");
-    EXPECT_EQ(ReadEntry("empty"), "");
+    EXPECT_EQ(OpenedText("IN\\SUB\\B.BIN"), binary);
+    EXPECT_EQ(OpenedText("cfg\\vehicle.cfg"), "[Car0]\r\n");
+    EXPECT_EQ(OpenedText("empty"), "");
     CloseArchives();
 }
 
