@@ -91,6 +91,28 @@ void Populate(const fs::path& dir, const std::vector<std::string>& entries) {
     }
 }
 
+// Runs one helper call in a fresh folder holding before, checks that it
+// printed nothing, and gives back the folder's listing afterwards. Files of
+// before that the call must keep are checked for their contents too.
+template <typename Call>
+std::vector<std::string> ListingAfter(const std::vector<std::string>& before, Call call) {
+    ScratchDir dir;
+    Populate(dir.path(), before);
+    {
+        WorkingDir in(dir.path());
+        testing::internal::CaptureStdout();
+        call();
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    }
+    std::vector<std::string> after = Listing(dir.path());
+    for (const std::string& e : before) {
+        if (e.back() != '/' && std::find(after.begin(), after.end(), e) != after.end()) {
+            EXPECT_EQ(testsupport::ReadBytes(dir.path() / e), "data of " + e);
+        }
+    }
+    return after;
+}
+
 class HostHelpers : public testing::Test {
 protected:
     RegistrySandbox registry;
@@ -249,20 +271,7 @@ TEST_F(HostHelpers, MakeDirectory) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
-        ScratchDir dir;
-        Populate(dir.path(), c.before);
-        {
-            WorkingDir in(dir.path());
-            testing::internal::CaptureStdout();
-            MakeDirectory(c.path);
-            EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-        }
-        EXPECT_EQ(Listing(dir.path()), c.after);
-        for (const std::string& e : c.before) {
-            if (e.back() != '/') {
-                EXPECT_EQ(testsupport::ReadBytes(dir.path() / e), "data of " + e);
-            }
-        }
+        EXPECT_EQ(ListingAfter(c.before, [&] { MakeDirectory(c.path); }), c.after);
     }
 }
 
@@ -296,15 +305,7 @@ TEST_F(HostHelpers, RemoveFile) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
-        ScratchDir dir;
-        Populate(dir.path(), c.before);
-        {
-            WorkingDir in(dir.path());
-            testing::internal::CaptureStdout();
-            RemoveFile(c.name);
-            EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-        }
-        EXPECT_EQ(Listing(dir.path()), c.after);
+        EXPECT_EQ(ListingAfter(c.before, [&] { RemoveFile(c.name); }), c.after);
     }
 }
 
