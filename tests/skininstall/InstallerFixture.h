@@ -169,6 +169,14 @@ protected:
         WriteRegistry(game.string());
     }
 
+    // An empty game folder with its Cfg folder, and no skin files noted yet:
+    // the start of each case of a table run in one test.
+    void FreshGame() {
+        fs::remove_all(game);
+        fs::create_directories(game / "Cfg");
+        skinData.clear();
+    }
+
     void WriteRegistry(const std::string& installPath) {
         WriteBytes(registry, "REGEDIT4\r\n\r\n[" + std::string(kGameKey) + "]\r\n\"Installpath\"=\"" +
                                  RegEscape(installPath) + "\"\r\n\r\n");

@@ -247,9 +247,7 @@ TEST_F(Installer, SkinListChecks) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
-        fs::remove_all(game);
-        fs::create_directories(game / "Cfg");
-        skinData.clear();
+        FreshGame();
         WriteSkin("Big Truck", "Red Line", "red line");
 
         auto carKeys = [&](const std::string& color, const std::string& dirs, bool dropMissing) {
@@ -411,9 +409,7 @@ TEST_F(Installer, DamagedArchiveIsFatal) {
 TEST_F(Installer, TrailingBackslashOfTheInstallPath) {
     for (const std::string suffix : {"\\", "\\\\"}) {
         SCOPED_TRACE(suffix);
-        fs::remove_all(game);
-        fs::create_directories(game / "Cfg");
-        skinData.clear();
+        FreshGame();
         WriteSkin("Big Truck", "Red Line", "red line");
         WriteRegistry(game.string() + suffix);
         const Bytes cfg = JoinSections({Section(0, CarKeys("Big Truck", "Blue", "blue"))});
@@ -470,9 +466,7 @@ TEST_F(Installer, OneMebibyteConfigurationIsCopiedWhole) {
         SCOPED_TRACE(complete ? "installed" : "rolled back");
         fs::remove_all(work);
         fs::create_directories(work);
-        fs::remove_all(game);
-        fs::create_directories(game / "Cfg");
-        skinData.clear();
+        FreshGame();
         std::set<std::string> missing;
         if (!complete) missing.insert("t11.tex");
         WriteSkin("Big Truck", "Red Line", "red line", missing);

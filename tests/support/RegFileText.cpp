@@ -41,10 +41,8 @@ std::optional<std::string> ReadRegQuoted(const std::string& s, std::size_t& pos)
     return std::nullopt;
 }
 
-std::optional<std::string> RegistryValue(const std::filesystem::path& file, const std::string& key,
-                                         const std::string& name) {
-    Bytes text = ReadBytes(file);
-    std::string current;
+void ParseRegText(const std::string& text, const std::function<void(const std::string&)>& onKey,
+                  const std::function<void(const std::string&, const std::string&)>& onValue) {
     std::size_t start = 0;
     while (start < text.size()) {
         std::size_t end = text.find('\n', start);
@@ -53,17 +51,27 @@ std::optional<std::string> RegistryValue(const std::filesystem::path& file, cons
         start = end + 1;
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
-            current = line.substr(1, line.size() - 2);
+            onKey(line.substr(1, line.size() - 2));
             continue;
         }
         std::size_t pos = 0;
-        auto valueName = ReadRegQuoted(line, pos);
-        if (!valueName || pos >= line.size() || line[pos] != '=') continue;
+        auto name = ReadRegQuoted(line, pos);
+        if (!name || pos >= line.size() || line[pos] != '=') continue;
         ++pos;
-        auto value = ReadRegQuoted(line, pos);
-        if (value && SameFolded(current, key) && SameFolded(*valueName, name)) return value;
+        if (auto value = ReadRegQuoted(line, pos)) onValue(*name, *value);
     }
-    return std::nullopt;
+}
+
+std::optional<std::string> RegistryValue(const std::filesystem::path& file, const std::string& key,
+                                         const std::string& name) {
+    std::string current;
+    std::optional<std::string> found;
+    ParseRegText(
+        ReadBytes(file), [&](const std::string& path) { current = path; },
+        [&](const std::string& valueName, const std::string& value) {
+            if (!found && SameFolded(current, key) && SameFolded(valueName, name)) found = value;
+        });
+    return found;
 }
 
 }  // namespace testsupport

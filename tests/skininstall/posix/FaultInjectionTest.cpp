@@ -116,9 +116,7 @@ TEST_F(InstallerWithFaults, FaultsWhileTheLiveConfigurationIsReplaced) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
-        fs::remove_all(game);
-        fs::create_directories(game / "Cfg");
-        skinData.clear();
+        FreshGame();
         WriteSkin("Big Truck", "Red Line", "red line");
         WriteVehicleCfg(oldCfg);
 

@@ -49,23 +49,11 @@ std::string Quote(const std::string& s) {
 
 std::vector<Key> ParseFile(const Bytes& text) {
     std::vector<Key> keys;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        std::string line = text.substr(start, end - start);
-        start = end + 1;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
-            keys.push_back({line.substr(1, line.size() - 2), true, {}});
-            continue;
-        }
-        std::size_t pos = 0;
-        auto name = ReadRegQuoted(line, pos);
-        if (!name || keys.empty() || pos >= line.size() || line[pos] != '=') continue;
-        ++pos;
-        if (auto value = ReadRegQuoted(line, pos)) keys.back().values.emplace_back(*name, *value);
-    }
+    ParseRegText(
+        text, [&](const std::string& path) { keys.push_back({path, true, {}}); },
+        [&](const std::string& name, const std::string& value) {
+            if (!keys.empty()) keys.back().values.emplace_back(name, value);
+        });
     return keys;
 }
 
